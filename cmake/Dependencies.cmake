@@ -1,0 +1,15 @@
+# Every third-party library comes from a Debian package listed in deps/debian-packages.txt.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+
+pkg_check_modules(FMT REQUIRED IMPORTED_TARGET GLOBAL fmt)
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET GLOBAL libcurl)
+pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET GLOBAL glib-2.0 gio-2.0 gio-unix-2.0)
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET GLOBAL gtk+-3.0)
+pkg_check_modules(SOUP3 REQUIRED IMPORTED_TARGET GLOBAL libsoup-3.0)
+pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET GLOBAL pugixml)
+pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET GLOBAL jsoncpp)
+pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET GLOBAL libarchive)
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET GLOBAL zlib)
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)
