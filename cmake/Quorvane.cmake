@@ -24,3 +24,21 @@ function(qv_add_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
 endfunction()
+
+# Folders (relative to the source root) left out of this build tree, for work on
+# one part while another is mid-edit: -DQV_SKIP="kv_analytics;tests/kv_analytics".
+set(QV_SKIP "" CACHE STRING "Folders to leave out of the build")
+
+# add_subdirectory for each sub-folder of the current folder that has a CMakeLists.txt.
+function(qv_add_subfolders)
+  cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
+  file(GLOB entries LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(entry IN LISTS entries)
+    get_filename_component(leaf ${entry} NAME)
+    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${entry})
+    if(IS_DIRECTORY ${entry} AND EXISTS ${entry}/CMakeLists.txt
+       AND NOT leaf IN_LIST ARG_EXCLUDE AND NOT relative IN_LIST QV_SKIP)
+      add_subdirectory(${leaf})
+    endif()
+  endforeach()
+endfunction()
