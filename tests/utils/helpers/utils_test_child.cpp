@@ -1,0 +1,136 @@
+// Child program of the utils tests. The first argument picks what it does:
+//   streams OUT ERR      writes OUT to standard output and ERR to standard error
+//   exit N               exits with code N
+//   raise SIGNAL         dies by SIGNAL
+//   argv                 writes every argument (argv[0] included), each ended by NUL
+//   where VARIABLE       writes the current folder, a line feed and the variable's value
+//   fds                  writes the numbers of its open descriptors, one a line
+//   wait-stdin           reads standard input until it ends
+//   hold-lock NAME       takes the instance lock NAME, writes "held" or "busy"; a
+//                        holder keeps it until standard input ends
+//   send NAME MESSAGE    sends MESSAGE to the holder of NAME; exit code 0 when delivered
+//   accounts [--uid N] [--setsid] [--ctty PATH] ACCOUNT
+//                        drops to uid N (group nogroup), leaves its session or takes
+//                        PATH as controlling terminal, then writes the account queries
+#include "utils/instance_lock.h"
+#include "utils/system.h"
+#include "utils/text.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::wstring Wide(const char* text) { return Utils::Utf8ToWideLenient(text); }
+
+void WaitForEndOfInput() {
+    char buffer[256];
+    while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+    }
+}
+
+int ListDescriptors() {
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (!folder) return 2;
+    const int own = ::dirfd(folder);
+    while (const dirent* entry = ::readdir(folder)) {
+        if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == own) continue;
+        std::printf("%s\n", entry->d_name);
+    }
+    ::closedir(folder);
+    return 0;
+}
+
+int HoldLock(const char* name) {
+    Utils::InstanceLock lock(Wide(name));
+    lock.Acquire();
+    std::printf(lock.IsHeld() ? "held\n" : "busy\n");
+    std::fflush(stdout);
+    if (lock.IsHeld()) WaitForEndOfInput();
+    return 0;
+}
+
+// A process-group leader (as a spawned child is) cannot call setsid: continue in
+// a forked child and hand its exit code on.
+bool LeaveSession() {
+    if (::setsid() >= 0) return true;
+    const pid_t child = ::fork();
+    if (child < 0) return false;
+    if (child > 0) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 3);
+    }
+    return ::setsid() >= 0;
+}
+
+int Accounts(int count, char** arguments) {
+    int uid = -1;
+    bool newSession = false;
+    const char* terminal = nullptr;
+    int i = 0;
+    for (; i + 1 < count; ++i) {
+        if (std::strcmp(arguments[i], "--uid") == 0) uid = std::atoi(arguments[++i]);
+        else if (std::strcmp(arguments[i], "--setsid") == 0) newSession = true;
+        else if (std::strcmp(arguments[i], "--ctty") == 0) terminal = arguments[++i];
+        else break;
+    }
+    if (i >= count) return 2;
+    if ((newSession || terminal) && !LeaveSession()) return 4;
+    if (terminal) {
+        const int fd = ::open(terminal, O_RDWR);
+        if (fd < 0 || ::ioctl(fd, TIOCSCTTY, 0) != 0) return 5;
+    }
+    if (uid >= 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(uid) != 0)) return 6;
+    std::wstring user;
+    const bool known = Utils::GetConsoleUserName(user);
+    std::printf("process-admin=%d\naccount-admin=%d\nconsole-user=%s\n", Utils::IsProcessAdmin() ? 1 : 0,
+                Utils::IsUserAccountAdmin(Wide(arguments[i])) ? 1 : 0, known ? Utils::WideToUtf8(user).c_str() : "-");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const std::string mode = argv[1];
+    if (mode == "streams" && argc == 4) {
+        std::fputs(argv[2], stdout);
+        std::fputs(argv[3], stderr);
+        return 0;
+    }
+    if (mode == "exit" && argc == 3) return std::atoi(argv[2]);
+    if (mode == "raise" && argc == 3) {
+        std::raise(std::atoi(argv[2]));
+        return 2;
+    }
+    if (mode == "argv") {
+        for (int i = 0; i < argc; ++i) std::fwrite(argv[i], 1, std::strlen(argv[i]) + 1, stdout);
+        return 0;
+    }
+    if (mode == "where" && argc == 3) {
+        char folder[4096];
+        const char* value = std::getenv(argv[2]);
+        std::printf("%s\n%s", ::getcwd(folder, sizeof folder) ? folder : "?", value ? value : "");
+        return 0;
+    }
+    if (mode == "fds") return ListDescriptors();
+    if (mode == "wait-stdin") {
+        WaitForEndOfInput();
+        return 0;
+    }
+    if (mode == "hold-lock" && argc == 3) return HoldLock(argv[2]);
+    if (mode == "send" && argc == 4)
+        return Utils::SendInstanceMessage(Wide(argv[2]), static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10))) ? 0 : 1;
+    if (mode == "accounts") return Accounts(argc - 2, argv + 2);
+    return 2;
+}
