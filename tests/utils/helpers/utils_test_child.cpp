@@ -9,9 +9,10 @@
 //   hold-lock NAME       takes the instance lock NAME, writes "held" or "busy"; a
 //                        holder keeps it until standard input ends
 //   send NAME MESSAGE    sends MESSAGE to the holder of NAME; exit code 0 when delivered
-//   accounts [--uid N] [--setsid] [--ctty PATH] ACCOUNT
-//                        drops to uid N (group nogroup), leaves its session or takes
-//                        PATH as controlling terminal, then writes the account queries
+//   accounts [--group-file FILE] [--uid N] [--setsid] [--ctty PATH] ACCOUNT
+//                        in a mount namespace of its own shows FILE as /etc/group,
+//                        leaves its session or takes PATH as controlling terminal,
+//                        drops to uid N (group nogroup), then writes the account queries
 #include "utils/instance_lock.h"
 #include "utils/system.h"
 #include "utils/text.h"
@@ -24,7 +25,9 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <string>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,14 +80,19 @@ int Accounts(int count, char** arguments) {
     int uid = -1;
     bool newSession = false;
     const char* terminal = nullptr;
+    const char* groupFile = nullptr;
     int i = 0;
     for (; i + 1 < count; ++i) {
         if (std::strcmp(arguments[i], "--uid") == 0) uid = std::atoi(arguments[++i]);
+        else if (std::strcmp(arguments[i], "--group-file") == 0) groupFile = arguments[++i];
         else if (std::strcmp(arguments[i], "--setsid") == 0) newSession = true;
         else if (std::strcmp(arguments[i], "--ctty") == 0) terminal = arguments[++i];
         else break;
     }
     if (i >= count) return 2;
+    if (groupFile && (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                      ::mount(groupFile, "/etc/group", nullptr, MS_BIND, nullptr) != 0))
+        return 7;
     if ((newSession || terminal) && !LeaveSession()) return 4;
     if (terminal) {
         const int fd = ::open(terminal, O_RDWR);
