@@ -99,7 +99,9 @@ TEST(HttpConnectionTest, PostReadsStatusBodyAndHeaders) {
     connection.SetBaseUrl(collector.Url(""));
     connection.SetHeader("X-Probe", "1");
     connection.SetTimeoutSeconds(3);
-    const auto& response = connection.Post("/path?q=1", "a=b");
+    std::string body;
+    ASSERT_TRUE(kv_analytics::EncodeBatch("[]", body));
+    const auto& response = connection.Post("/path?q=1", body);
     EXPECT_EQ(response.status, 202);
     EXPECT_EQ(response.body, "accepted");
     EXPECT_EQ(response.headers.at("Content-Type"), "text/plain");
@@ -109,7 +111,7 @@ TEST(HttpConnectionTest, PostReadsStatusBodyAndHeaders) {
     const auto requests = collector.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].path, "/path?q=1");
-    EXPECT_EQ(requests[0].body, "a=b");
+    EXPECT_EQ(requests[0].body, body);
     EXPECT_EQ(requests[0].headers.find("X-Probe")->second, "1");
     EXPECT_EQ(requests[0].headers.find("User-Agent")->second, "KvAnalytics CPP SDK 0.9");
 }
@@ -165,6 +167,15 @@ TEST(HttpConnectionTest, TlsPeerIsVerified) {
     waitpid(server, nullptr, 0);
     EXPECT_EQ(status, -1);
     EXPECT_EQ(body, curl_easy_strerror(CURLE_PEER_FAILED_VERIFICATION));
+}
+
+TEST(CollectorServerTest, UndecodableBodyIsRefused) {
+    CollectorServer collector;
+    kv_analytics::HttpConnection connection;
+    const auto& response = connection.Post(collector.Url(), "data_list=%%&gzip=1");
+    EXPECT_EQ(response.status, 400);
+    EXPECT_EQ(collector.Requests().at(0).decodeError, "data_list is not strictly percent-encoded");
+    EXPECT_TRUE(collector.Records().empty());
 }
 
 TEST(BatchSenderTest, StoresTheOutcomeInTheLastSendFlag) {

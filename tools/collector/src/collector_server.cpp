@@ -39,6 +39,9 @@ void CollectorServer::Impl::Handle(const httplib::Request& request, httplib::Res
         received.reply = script.front();
         script.pop_front();
     }
+    // A collector cannot store what it cannot read: never acknowledge such a body.
+    if (!received.decodeError.empty() && received.reply.kind == Reply::Kind::Status)
+        received.reply = Reply::Answer(400, "undecodable batch: " + received.decodeError);
     const Reply reply = received.reply;
     requests.push_back(received);
     notify = observer;

@@ -1,6 +1,7 @@
 // An HTTP server on 127.0.0.1 that accepts analytics batch POSTs, decodes them and
 // keeps every request for inspection. Each request is answered with the next
-// scripted reply, or with the default reply once the script is used up.
+// scripted reply, or with the default reply once the script is used up; a body
+// that does not decode is answered 400 instead of a scripted status.
 #pragma once
 
 #include <json/value.h>
