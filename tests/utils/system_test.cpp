@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -331,6 +332,51 @@ TEST_F(AccountsTest, RootAndUnknownUsers) {
     EXPECT_EQ(unknown["process-admin"], "0");
     EXPECT_EQ(unknown["account-admin"], "0");
     EXPECT_EQ(unknown["console-user"], "-") << "a uid without a name gives no console user";
+}
+
+// A message bus of our own (dbus-daemon) with the test child serving the login
+// manager's seat0 on it.
+class TestLoginBus {
+public:
+    TestLoginBus(const fs::path& folder, const std::wstring& sessionId, const std::wstring& userName)
+        : address_(L"unix:path=" + Utils::WideFromPath(folder / "bus")) {
+        daemon_.Start(L"dbus-daemon", {L"/usr/bin/dbus-daemon", L"--session", L"--nofork", L"--address=" + address_,
+                                       L"--print-address=1"});
+        ready_ = !utils_test::ReadLine(daemon_.OutputReadEnd()).empty();  // the address is printed once it listens
+        utils_test::StartChild(logind_, {L"fake-logind", address_, sessionId, userName});
+        ready_ = ready_ && utils_test::ReadLine(logind_.OutputReadEnd()) == "ready";
+    }
+    ~TestLoginBus() {
+        logind_.Close();
+        logind_.Wait();
+        ::kill(daemon_.ProcessId(), SIGTERM);
+        daemon_.Wait();
+    }
+    bool ready() const { return ready_; }
+    std::string address() const { return Utils::WideToUtf8(address_); }
+
+private:
+    std::wstring address_;
+    ConsoleProcess daemon_;
+    ConsoleProcess logind_;
+    bool ready_ = false;
+};
+
+TEST_F(AccountsTest, ConsoleUserIsTheActiveUserOfSeat0) {
+    const struct {
+        const wchar_t* sessionId;
+        const char* consoleUser;
+    } cases[] = {
+        {L"1", "seat-user"},
+        {L"", "root"},  // no active session: the real user
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.consoleUser);
+        TestLoginBus bus(folder_.path(), test.sessionId, L"seat-user");
+        ASSERT_TRUE(bus.ready());
+        sandbox_.setEnv("DBUS_SYSTEM_BUS_ADDRESS", bus.address());
+        EXPECT_EQ(AccountQueries({L"--setsid", L"root"})["console-user"], test.consoleUser);
+    }
 }
 
 TEST_F(AccountsTest, ConsoleUserIsTheOwnerOfTheControllingTerminal) {

@@ -13,6 +13,9 @@
 //                        in a mount namespace of its own shows FILE as /etc/group,
 //                        leaves its session or takes PATH as controlling terminal,
 //                        drops to uid N (group nogroup), then writes the account queries
+//   fake-logind ADDRESS SESSION USER
+//                        serves seat0 on the bus ADDRESS until standard input ends
+#include "fake_logind.h"
 #include "utils/instance_lock.h"
 #include "utils/system.h"
 #include "utils/text.h"
@@ -140,5 +143,6 @@ int main(int argc, char** argv) {
     if (mode == "send" && argc == 4)
         return Utils::SendInstanceMessage(Wide(argv[2]), static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10))) ? 0 : 1;
     if (mode == "accounts") return Accounts(argc - 2, argv + 2);
+    if (mode == "fake-logind" && argc == 5) return RunFakeLogind(argv[2], argv[3], argv[4]);
     return 2;
 }
