@@ -251,14 +251,6 @@ Canvas Background(const std::vector<GlowSpec>& glows, bool wave) {
             cairo_fill(cr);
         }
     }
-    // A small dot grid as texture in the top-left corner.
-    SetColour(cr, kBlue, 0.12);
-    for (int row = 0; row < 4; ++row) {
-        for (int col = 0; col < 6; ++col) {
-            cairo_arc(cr, 236 + col * 10, 18 + row * 10, 1.2, 0, 2 * kPi);
-            cairo_fill(cr);
-        }
-    }
     return c;
 }
 
