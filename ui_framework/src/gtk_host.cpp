@@ -77,7 +77,9 @@ public:
         if (owner) gtk_window_set_transient_for(GTK_WINDOW(window_), owner);
         gtk_widget_set_name(window_, "SkinShadowWnd");
         g_signal_connect(window_, "draw", G_CALLBACK(&GtkLayeredWindow::Draw), this);
-        g_signal_connect(window_, "realize", G_CALLBACK(&GtkLayeredWindow::Realized), this);
+        // No pixel of the shadow takes input: clicks reach whatever lies below.
+        RegionPtr empty(cairo_region_create());
+        gtk_widget_input_shape_combine_region(window_, empty.get());
         gtk_widget_realize(window_);
     }
 
@@ -121,12 +123,6 @@ public:
     void* NativeHandle() const override { return window_; }
 
 private:
-    static void Realized(GtkWidget* widget, gpointer) {
-        // No pixel of the shadow takes input: clicks reach whatever lies below.
-        RegionPtr empty(cairo_region_create());
-        gdk_window_input_shape_combine_region(gtk_widget_get_window(widget), empty.get(), 0, 0);
-    }
-
     static gboolean Draw(GtkWidget*, cairo_t* cr, gpointer data) {
         auto* self = static_cast<GtkLayeredWindow*>(data);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
