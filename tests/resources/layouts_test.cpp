@@ -3,10 +3,11 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <map>
-#include <regex>
+#include <string_view>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,12 +40,29 @@ private:
     pugi::xml_document document_;
 };
 
+// The quoted value of `key='...'` inside an image descriptor, or nothing.
+std::optional<std::string> DescriptorValue(const std::string& descriptor, const std::string& key) {
+    const std::size_t start = descriptor.find(key + "='");
+    if (start == std::string::npos) return std::nullopt;
+    const std::size_t from = start + key.size() + 2;
+    const std::size_t to = descriptor.find('\'', from);
+    if (to == std::string::npos) return std::nullopt;
+    return descriptor.substr(from, to - from);
+}
+
 // The image file an attribute names: a bare path or the file='...' of a descriptor.
-std::string ImageFile(const std::string& value) {
-    static const std::regex descriptor(R"(file='([^']*)')");
-    std::smatch match;
-    if (std::regex_search(value, match, descriptor)) return match[1];
-    return value;
+std::string ImageFile(const std::string& value) { return DescriptorValue(value, "file").value_or(value); }
+
+// "#" or "0x" and eight hexadecimal digits.
+bool IsArgbColour(std::string_view value) {
+    if (value.starts_with('#')) {
+        value.remove_prefix(1);
+    } else if (value.starts_with("0x")) {
+        value.remove_prefix(2);
+    } else {
+        return false;
+    }
+    return value.size() == 8 && std::ranges::all_of(value, [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
 
 const std::set<std::string> kImageAttributes = {"bkimage",       "normalimage", "hotimage", "pushedimage",
@@ -99,13 +117,12 @@ TEST(Layouts, UseOnlyTheElementsAndAttributesOfTheFramework) {
 }
 
 TEST(Layouts, ColoursAreHashOrHexPrefixedArgb) {
-    const std::regex argb("(#|0x)[0-9A-Fa-f]{8}");
     for (const char* file : kLayouts) {
         const Layout layout(file);
         for (const pugi::xml_node& node : layout.all()) {
             for (const pugi::xml_attribute& attribute : node.attributes()) {
                 if (std::string(attribute.name()).find("color") == std::string::npos) continue;
-                EXPECT_TRUE(std::regex_match(attribute.value(), argb))
+                EXPECT_TRUE(IsArgbColour(attribute.value()))
                     << file << ": " << attribute.name() << "=" << attribute.value();
             }
         }
@@ -209,7 +226,6 @@ TEST(Layouts, EveryImageTheyNameIsInTheSkinExceptTheStatesLeftOut) {
 }
 
 TEST(Layouts, ImagesHaveTheSizeOfThePlaceTheyAreDrawnIn) {
-    const std::regex dest(R"(dest='(\d+),(\d+),(\d+),(\d+)')");
     int checked = 0;
     for (const char* file : kLayouts) {
         const Layout layout(file);
@@ -223,11 +239,11 @@ TEST(Layouts, ImagesHaveTheSizeOfThePlaceTheyAreDrawnIn) {
                 }());
                 if (size == std::make_pair(0, 0)) continue;  // a state left out on purpose
                 const std::string value = attribute.value();
-                std::smatch match;
-                if (std::regex_search(value, match, dest)) {
-                    EXPECT_EQ(size, std::make_pair(std::stoi(match[3]) - std::stoi(match[1]),
-                                                   std::stoi(match[4]) - std::stoi(match[2])))
-                        << file << ": " << value;
+                int left = 0, top = 0, right = 0, bottom = 0;
+                const auto dest = DescriptorValue(value, "dest");
+                if (dest) {
+                    ASSERT_EQ(std::sscanf(dest->c_str(), "%d,%d,%d,%d", &left, &top, &right, &bottom), 4) << value;
+                    EXPECT_EQ(size, std::make_pair(right - left, bottom - top)) << file << ": " << value;
                     ++checked;
                 } else if (node.attribute("width") && node.attribute("height") &&
                            std::string(attribute.name()) != "foreimage") {
