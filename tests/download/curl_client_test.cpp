@@ -3,6 +3,7 @@
 #include "package_server/package_server.h"
 #include "package_server/tls_package_server.h"
 #include "testing/sandbox.h"
+#include "utils/md5.h"
 #include "utils/paths.h"
 #include "utils/text.h"
 
@@ -123,6 +124,8 @@ TEST_F(CurlClientTest, PartialFileIsResumedFromItsSize) {
         EXPECT_EQ(Gets()[0].Header("user-agent"), "") << "no user agent is sent";
         EXPECT_TRUE(FileHolds(Destination(), content));
         EXPECT_FALSE(std::filesystem::exists(PartFile()));
+        EXPECT_EQ(client->DownloadedFileMd5(), Utils::FileMd5(Destination().string()))
+            << "the digest covers the bytes that were on disk before the transfer";
     }
 }
 
@@ -137,6 +140,7 @@ TEST_F(CurlClientTest, ProbesAreSkippedOnceAddressAndLengthAreKnown) {
     EXPECT_EQ(Methods(), (std::vector<std::string>{"HEAD", "GET", "GET"}));
     EXPECT_EQ(Gets()[1].Header("range"), "bytes=300000-");
     EXPECT_TRUE(FileHolds(Destination(), content));
+    EXPECT_EQ(client->DownloadedFileMd5(), Utils::FileMd5(Destination().string()));
 }
 
 TEST_F(CurlClientTest, HttpErrorOnTheDownloadKeepsThePartialFile) {

@@ -110,7 +110,10 @@ TEST_F(CurlDownloaderTest, FailuresSpendTheBudgetInSixAttempts) {
     }
 }
 
-// Replays a script of attempt results, then downloads for real.
+// Replays a script of attempt results, then downloads for real; kRealAttempt
+// in the script runs one real attempt at that point.
+constexpr int kRealAttempt = -1000000;
+
 class ScriptedDownloader : public CCurlDownloader {
 public:
     ScriptedDownloader(StatusCallback callback, const std::wstring& url, const std::wstring& path, std::deque<int> script)
@@ -124,7 +127,7 @@ protected:
         if (script_.empty()) return CCurlDownloader::RunClientAttempt();
         const int result = script_.front();
         script_.pop_front();
-        return result;
+        return result == kRealAttempt ? CCurlDownloader::RunClientAttempt() : result;
     }
 
 private:
@@ -142,6 +145,19 @@ TEST_F(CurlDownloaderTest, TimeOutsExhaustTheBudgetAfterFiveRetries) {
     EXPECT_EQ(log_.Count(L"CurlDownLoader Code=28\r\n"), 5u);
     EXPECT_EQ(recorder_.CodesWithoutProgress(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
     EXPECT_EQ(recorder_.All().back().value, 28.0);
+}
+
+TEST_F(CurlDownloaderTest, AFileThatCannotBeReadIsNeverPassedAsVerified) {
+    // A real attempt learns the effective address (with its digest) but gets no
+    // file; a reported success without any file must fail the checksum step.
+    const std::string path = server_.AddPackage("unreadable.exe", PackageBytes(kMiB + 5));
+    server_.AddRule(Rule{"GET", path, -1, Fault{.status = 404}});
+    ScriptedDownloader downloader(recorder_.Callback(), Utils::Utf8ToWideLenient(server_.Url(path)),
+                                  Utils::WideFromPath(Destination()), std::deque<int>{kRealAttempt, 0});
+    downloader.Start();
+    ASSERT_TRUE(recorder_.WaitForTerminalCodes(1));
+    EXPECT_EQ(recorder_.CodesWithoutProgress(), (std::vector<int>{DL_CODE_START, DL_CODE_MD5, DL_CODE_RETRY}));
+    EXPECT_EQ(recorder_.All()[1].text, L"curl文件md5校验失败");
 }
 
 TEST_F(CurlDownloaderTest, DroppedConnectionsCostHalfAndResumeWhereTheyStopped) {

@@ -1,6 +1,7 @@
 #include "download/curl_client.h"
 
 #include "download/curl_downloader.h"
+#include "growing_file_md5.h"
 #include "tracker/reporting.h"
 #include "utils/log.h"
 #include "utils/text.h"
@@ -23,10 +24,6 @@ std::wstring CurlErrorText(int code) {
 }
 
 size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
-
-size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
-    return std::fwrite(data, size, count, static_cast<std::FILE*>(file));
-}
 
 // The length probes report a missing or bad status as a task event; the
 // report never changes the probe's result.
@@ -58,10 +55,20 @@ std::int64_t FileSize(std::FILE* file) {
     return static_cast<std::int64_t>(info.st_size);
 }
 
+std::int64_t FileSize(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
 }  // namespace
 
 CurlClient::CurlClient(const std::wstring& url, const std::wstring& filePath, void* owner)
-    : m_url(url), m_filePath(filePath), m_owner(owner), m_progressFn(&CCurlDownloader::OnClientProgress) {}
+    : m_url(url),
+      m_filePath(filePath),
+      m_owner(owner),
+      m_progressFn(&CCurlDownloader::OnClientProgress),
+      m_digest(std::make_unique<GrowingFileMd5>()) {}
 
 CurlClient::~CurlClient() {
     // Without a destination there is no partial file of ours (".part" alone would be someone else's).
@@ -92,6 +99,7 @@ int CurlClient::Start() {
     // File paths and "file:///" addresses are UTF-8 on this platform, like every other address.
     const std::string address = Utils::WideToUtf8(m_url);
 
+    m_destinationHashed = false;
     ProbeUrlAndLength(address);
     FilePtr partFile;
     int result = CLIENT_LENGTH_UNKNOWN;
@@ -99,8 +107,12 @@ int CurlClient::Start() {
 
     UTILS_LOG_LINE(L"error:%d:%s", result, CurlErrorText(result));
     m_curl.reset();
-    partFile.reset();
+    if (partFile) {
+        partFile.reset();
+        CheckDigestCoversPartFile(partPath);
+    }
     if (result == 0) result = FinishFile(partPath, destinationPath);
+    m_destinationHashed = result == 0;
     UTILS_LOG_LINE(L"end download");
     return result;
 }
@@ -110,11 +122,14 @@ int CurlClient::Transfer(const std::string& partPath, FilePtr& partFile) {
     if (!m_curl) return CLIENT_NO_HANDLE;
     partFile.reset(std::fopen(partPath.c_str(), "ab+"));
     if (!partFile) return CLIENT_PART_FILE_FAILED;
+    // Unbuffered: every accepted byte is in the file at once, where the digest reads it back.
+    std::setvbuf(partFile.get(), nullptr, _IONBF, 0);
 
     CurlSlistPtr headers;
     AppendHeaderLine(headers, "Connection: keep-alive");
     AppendHeaderLine(headers, "Accept-Encoding: gzip, deflate");
-    int result = SetDownloadOptions(m_curl.get(), partFile.get(), headers.get());
+    PartFileSink sink{partFile.get(), m_digest.get()};
+    int result = SetDownloadOptions(m_curl.get(), &sink, headers.get());
 
     m_resumeFrom = FileSize(partFile.get());
     if (static_cast<double>(m_resumeFrom) > 1e-10)
@@ -123,11 +138,28 @@ int CurlClient::Transfer(const std::string& partPath, FilePtr& partFile) {
     // A partial file that already holds every byte (an earlier attempt failed
     // only to move it into place) has nothing left to fetch; asking the server
     // for the bytes after its end would only earn a 416 on every attempt.
-    if (static_cast<double>(m_resumeFrom) == m_fileLength) return 0;
-    return curl_easy_perform(m_curl.get());
+    m_digest->Begin(partPath, m_resumeFrom);
+    const int performed = static_cast<double>(m_resumeFrom) == m_fileLength ? 0 : curl_easy_perform(m_curl.get());
+    m_digest->Finish();
+    return performed;
 }
 
-int CurlClient::SetDownloadOptions(CURL* handle, std::FILE* partFile, curl_slist* headers) {
+// The digest stands for the file only while the bytes it was told about are
+// exactly the bytes on disk.
+void CurlClient::CheckDigestCoversPartFile(const std::string& partPath) {
+    if (m_digest->WrittenBytes() != FileSize(partPath)) m_digest->Invalidate();
+}
+
+std::string CurlClient::DownloadedFileMd5() { return m_destinationHashed ? m_digest->HexDigest() : std::string(); }
+
+size_t CurlClient::WriteToPartFile(char* data, size_t size, size_t count, void* sinkPointer) {
+    auto* sink = static_cast<PartFileSink*>(sinkPointer);
+    const size_t written = std::fwrite(data, size, count, sink->file);
+    sink->digest->Appended(written * size);
+    return written;
+}
+
+int CurlClient::SetDownloadOptions(CURL* handle, PartFileSink* sink, curl_slist* headers) {
     // The connection options are best effort; their results are not examined.
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(handle, CURLOPT_TCP_KEEPALIVE, 1L);
@@ -137,8 +169,8 @@ int CurlClient::SetDownloadOptions(CURL* handle, std::FILE* partFile, curl_slist
     // No TLS option is set: libcurl verifies the peer and the host name by default.
     int result = curl_easy_setopt(handle, CURLOPT_URL, m_realUrl.c_str());
     result |= curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    result |= curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteToFile);
-    result |= curl_easy_setopt(handle, CURLOPT_WRITEDATA, partFile);
+    result |= curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &CurlClient::WriteToPartFile);
+    result |= curl_easy_setopt(handle, CURLOPT_WRITEDATA, sink);
     result |= curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     result |= curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &CurlClient::ProgressCallback);
     result |= curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);

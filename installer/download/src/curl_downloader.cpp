@@ -125,7 +125,9 @@ bool CCurlDownloader::VerifyDigest() {
         Report(DL_CODE_MD5, 0.0, L"curl获取url-md5失败");
         return true;
     }
-    const std::string actual = Utils::FileMd5(Utils::WideToUtf8(m_path));
+    // The client hashes while downloading; reading the file back is the fallback.
+    std::string actual = m_client.DownloadedFileMd5();
+    if (actual.empty()) actual = Utils::FileMd5(Utils::WideToUtf8(m_path));
     if (actual == expected) return true;
     Report(DL_CODE_MD5, 0.0, L"curl文件md5校验失败");
     if (m_md5Retried) {

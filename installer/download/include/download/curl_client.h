@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+class GrowingFileMd5;
+
 // Results of CurlClient::Start besides libcurl's own codes (0 is success).
 enum CurlClientResult : int {
     CLIENT_LENGTH_UNKNOWN = -998,      // no effective address, or a length unknown or below 1 MiB
@@ -42,6 +44,11 @@ public:
     std::wstring GetFilePath(bool part) const;
     // The effective address found by the probes; empty until known.
     const std::string& RealUrl() const { return m_realUrl; }
+    // MD5 (32 lower-case hex digits) of the destination file as the last
+    // successful Start wrote it, hashed while the bytes arrived (a resumed
+    // partial file is hashed from its first byte); "" when not known. May wait
+    // briefly for the hashing to catch up with the transfer.
+    std::string DownloadedFileMd5();
     double FileLength() const { return m_fileLength; }
 
     // Replaces the progress sink (the single-stream downloader's handler by default).
@@ -68,7 +75,13 @@ private:
     void ProbeUrlAndLength(const std::string& address);
     bool HasUsableProbe() const;
     int Transfer(const std::string& partPath, FilePtr& partFile);
-    int SetDownloadOptions(CURL* handle, std::FILE* partFile, curl_slist* headers);
+    struct PartFileSink {
+        std::FILE* file;
+        GrowingFileMd5* digest;
+    };
+    static size_t WriteToPartFile(char* data, size_t size, size_t count, void* sink);
+    int SetDownloadOptions(CURL* handle, PartFileSink* sink, curl_slist* headers);
+    void CheckDigestCoversPartFile(const std::string& partPath);
     int FinishFile(const std::string& partPath, const std::string& destinationPath);
 
     std::wstring m_url;
@@ -81,4 +94,8 @@ private:
     std::int64_t m_lastProgressTime = 0;
     std::atomic<bool> m_stop{false};
     std::string m_realUrl;
+
+    // Hashes the partial file as it grows; its digest carries over between attempts.
+    std::unique_ptr<GrowingFileMd5> m_digest;
+    bool m_destinationHashed = false;
 };

@@ -1,0 +1,99 @@
+#include "growing_file_md5.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+GrowingFileMd5::~GrowingFileMd5() {
+    Finish();
+    Wait();
+}
+
+void GrowingFileMd5::Begin(const std::string& path, std::int64_t existingBytes) {
+    Finish();
+    Wait();
+    if (!valid_ || hashedBytes_ != existingBytes) {
+        md5_ = Utils::Md5();
+        hashedBytes_ = 0;
+        valid_ = existingBytes >= 0;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        writtenBytes_ = std::max<std::int64_t>(existingBytes, 0);
+        finished_ = false;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) valid_ = false;
+    hasher_ = std::thread([this, fd] {
+        HashUntilFinished(fd);
+        if (fd >= 0) ::close(fd);
+    });
+}
+
+void GrowingFileMd5::Appended(std::size_t bytes) {
+    {
+        std::lock_guard lock(mutex_);
+        writtenBytes_ += static_cast<std::int64_t>(bytes);
+    }
+    grew_.notify_one();
+}
+
+void GrowingFileMd5::Finish() {
+    {
+        std::lock_guard lock(mutex_);
+        finished_ = true;
+    }
+    grew_.notify_one();
+}
+
+std::int64_t GrowingFileMd5::WrittenBytes() const {
+    std::lock_guard lock(mutex_);
+    return writtenBytes_;
+}
+
+void GrowingFileMd5::HashUntilFinished(int fd) {
+    std::vector<char> buffer(kReadBytes);
+    while (true) {
+        std::int64_t available;
+        {
+            std::unique_lock lock(mutex_);
+            // Read in large steps: wake for a full buffer or for the end.
+            grew_.wait(lock, [&] { return finished_ || writtenBytes_ - hashedBytes_ >= static_cast<std::int64_t>(kReadBytes); });
+            available = writtenBytes_ - hashedBytes_;
+            if (available <= 0 && finished_) return;
+        }
+        while (valid_ && available > 0) {
+            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(available, kReadBytes));
+            const ssize_t got = ::pread(fd, buffer.data(), want, hashedBytes_);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                valid_ = false;
+                break;
+            }
+            md5_.Update(buffer.data(), static_cast<std::size_t>(got));
+            hashedBytes_ += got;
+            available -= got;
+        }
+        if (!valid_) return;
+    }
+}
+
+void GrowingFileMd5::Wait() {
+    if (hasher_.joinable()) hasher_.join();
+}
+
+void GrowingFileMd5::Invalidate() {
+    Finish();
+    Wait();
+    valid_ = false;
+}
+
+std::string GrowingFileMd5::HexDigest() {
+    Wait();
+    if (!valid_ || hashedBytes_ != WrittenBytes()) return {};
+    Utils::Md5 copy = md5_;
+    return copy.FinalHex();
+}
