@@ -62,8 +62,46 @@ void AppendDateTime(std::string& out, DateTime value) {
 
 }  // namespace
 
+NodeValue NodeValue::Number(double value) {
+    NodeValue node(NodeType::Number);
+    node.number_ = value;
+    return node;
+}
+
+NodeValue NodeValue::Integer(std::int64_t value) {
+    NodeValue node(NodeType::Integer);
+    node.integer_ = value;
+    return node;
+}
+
+NodeValue NodeValue::String(std::string value) {
+    NodeValue node(NodeType::String);
+    node.text_ = std::move(value);
+    return node;
+}
+
+NodeValue NodeValue::List(std::vector<std::string> items) {
+    NodeValue node(NodeType::List);
+    node.list_ = std::move(items);
+    return node;
+}
+
+NodeValue NodeValue::Time(DateTime value) {
+    NodeValue node(NodeType::DateTime);
+    node.time_ = value;
+    return node;
+}
+
+NodeValue NodeValue::Bool(bool value) {
+    NodeValue node(NodeType::Bool);
+    node.flag_ = value;
+    return node;
+}
+
 NodeValue NodeValue::Object(const utils::ObjectNode& node) {
-    return NodeValue(Storage(std::in_place_index<6>, std::make_shared<const utils::ObjectNode>(node)));
+    NodeValue value(NodeType::Object);
+    value.object_ = std::make_shared<const utils::ObjectNode>(node);
+    return value;
 }
 
 void NodeValue::AppendJson(std::string& out) const {

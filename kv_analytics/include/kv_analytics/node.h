@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace kv_analytics {
@@ -22,43 +21,46 @@ struct DateTime {
     int milliseconds = 0;
 };
 
-// The type codes of a node value, in the order of the alternatives below.
+// The type codes of a node value.
 enum class NodeType { Number = 0, Integer = 1, String = 2, List = 3, DateTime = 4, Bool = 5, Object = 6 };
 
 // One typed value. An object value is an immutable snapshot of the node it was made from.
 class NodeValue {
 public:
-    using Storage = std::variant<double, std::int64_t, std::string, std::vector<std::string>, DateTime, bool,
-                                 std::shared_ptr<const utils::ObjectNode>>;
-
-    static NodeValue Number(double value) { return NodeValue(Storage(std::in_place_index<0>, value)); }
-    static NodeValue Integer(std::int64_t value) { return NodeValue(Storage(std::in_place_index<1>, value)); }
-    static NodeValue String(std::string value) { return NodeValue(Storage(std::in_place_index<2>, std::move(value))); }
-    static NodeValue List(std::vector<std::string> items) {
-        return NodeValue(Storage(std::in_place_index<3>, std::move(items)));
-    }
-    static NodeValue Time(DateTime value) { return NodeValue(Storage(std::in_place_index<4>, value)); }
-    static NodeValue Bool(bool value) { return NodeValue(Storage(std::in_place_index<5>, value)); }
+    static NodeValue Number(double value);
+    static NodeValue Integer(std::int64_t value);
+    static NodeValue String(std::string value);
+    static NodeValue List(std::vector<std::string> items);
+    static NodeValue Time(DateTime value);
+    static NodeValue Bool(bool value);
     static NodeValue Object(const utils::ObjectNode& node);
 
-    NodeType type() const { return static_cast<NodeType>(storage_.index()); }
-    const Storage& storage() const { return storage_; }
+    NodeType type() const { return type_; }
 
-    // Accessors for the value of the matching type; calling one for another type is a programming error.
-    double AsNumber() const { return std::get<0>(storage_); }
-    std::int64_t AsInteger() const { return std::get<1>(storage_); }
-    const std::string& AsString() const { return std::get<2>(storage_); }
-    const std::vector<std::string>& AsList() const { return std::get<3>(storage_); }
-    DateTime AsDateTime() const { return std::get<4>(storage_); }
-    bool AsBool() const { return std::get<5>(storage_); }
-    const utils::ObjectNode& AsObject() const { return *std::get<6>(storage_); }
+    // The payload of the value's own type; for another type, that type's empty value.
+    double AsNumber() const { return number_; }
+    std::int64_t AsInteger() const { return integer_; }
+    const std::string& AsString() const { return text_; }
+    const std::vector<std::string>& AsList() const { return list_; }
+    DateTime AsDateTime() const { return time_; }
+    bool AsBool() const { return flag_; }
+    // Only for values of type Object.
+    const utils::ObjectNode& AsObject() const { return *object_; }
 
     // Appends the value's JSON text.
     void AppendJson(std::string& out) const;
 
 private:
-    explicit NodeValue(Storage storage) : storage_(std::move(storage)) {}
-    Storage storage_;
+    explicit NodeValue(NodeType type) : type_(type) {}
+
+    NodeType type_;
+    double number_ = 0;
+    std::int64_t integer_ = 0;
+    std::string text_;
+    std::vector<std::string> list_;
+    DateTime time_;
+    bool flag_ = false;
+    std::shared_ptr<const utils::ObjectNode> object_;
 };
 
 namespace utils {
