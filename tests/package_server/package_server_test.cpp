@@ -176,6 +176,23 @@ TEST_F(PackageServerTest, RedirectsToTheStoredPackage) {
     EXPECT_EQ(requests[2].target, path);
 }
 
+TEST_F(PackageServerTest, KeepsConnectionsAliveBetweenRequests) {
+    const std::string content = Bytes(70000);
+    const std::string path = server_.AddPackage("twice.exe", content);
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
+    std::string body;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, server_.Url(path).c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, &Append);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    ASSERT_EQ(curl_easy_perform(curl.get()), CURLE_OK);
+    curl_easy_setopt(curl.get(), CURLOPT_RANGE, "0-99");
+    ASSERT_EQ(curl_easy_perform(curl.get()), CURLE_OK);
+    long connections = -1;
+    curl_easy_getinfo(curl.get(), CURLINFO_NUM_CONNECTS, &connections);
+    EXPECT_EQ(connections, 0) << "the second request reused the first connection";
+    EXPECT_TRUE(body == content + content.substr(0, 100));
+}
+
 TEST_F(PackageServerTest, ServesAFolderUnderDigestPaths) {
     testing_support::TempDir folder;
     testing_support::WriteFile(folder / "b.exe", "second package");

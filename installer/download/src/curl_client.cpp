@@ -135,11 +135,12 @@ int CurlClient::Transfer(const std::string& partPath, FilePtr& partFile) {
     if (static_cast<double>(m_resumeFrom) > 1e-10)
         result |= curl_easy_setopt(m_curl.get(), CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(m_resumeFrom));
     if (result != 0) return result;
+    m_digest->Begin(partPath, m_resumeFrom);
     // A partial file that already holds every byte (an earlier attempt failed
     // only to move it into place) has nothing left to fetch; asking the server
     // for the bytes after its end would only earn a 416 on every attempt.
-    m_digest->Begin(partPath, m_resumeFrom);
-    const int performed = static_cast<double>(m_resumeFrom) == m_fileLength ? 0 : curl_easy_perform(m_curl.get());
+    const bool complete = static_cast<double>(m_resumeFrom) == m_fileLength;
+    const int performed = complete ? 0 : curl_easy_perform(m_curl.get());
     m_digest->Finish();
     return performed;
 }
