@@ -149,7 +149,14 @@ TEST_F(CurlClientTest, HttpErrorOnTheDownloadKeepsThePartialFile) {
     server_.AddRule(Rule{"GET", path, -1, Fault{.status = 404}});
     WriteWholeFile(PartFile(), content.substr(0, 5000));
     const auto client = ClientFor(path);
+    download_testing::LogCapture log;
     EXPECT_EQ(client->Start(), CURLE_HTTP_RETURNED_ERROR);
+    const std::vector<std::wstring> lines = log.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.front().find(L"(CurlClient::Start)<"), std::wstring::npos) << "tagged with the function name";
+    EXPECT_TRUE(lines.front().ends_with(L": start download\r\n"));
+    EXPECT_EQ(log.Count(L": error:22:HTTP response code said error\r\n"), 1u);
+    EXPECT_TRUE(lines.back().ends_with(L": end download\r\n"));
     EXPECT_TRUE(FileHolds(PartFile(), content.substr(0, 5000)));
     EXPECT_FALSE(std::filesystem::exists(Destination()));
 }
