@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
