@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "utils/log.h"
 #include "utils/text.h"
@@ -67,15 +66,32 @@ bool MessageCapture::HasError(std::string_view text) const {
     return false;
 }
 
-std::string NormaliseVolatileFields(const std::string& record, bool fixTime) {
-    static const std::regex trackId(R"re("_track_id":(\d{1,9}),)re");
-    static const std::regex time(R"re("time":(\d{13}),)re");
-    EXPECT_TRUE(std::regex_search(record, trackId)) << record;
-    std::string normalised = std::regex_replace(record, trackId, R"("_track_id":0,)");
-    if (fixTime) {
-        EXPECT_TRUE(std::regex_search(normalised, time)) << record;
-        normalised = std::regex_replace(normalised, time, R"("time":0,)");
+namespace {
+
+// Replaces the digits after `field` (ended by a comma) with 0 when there are
+// `minDigits` to `maxDigits` of them; reports a test failure otherwise.
+std::string ZeroNumberField(const std::string& record, const std::string& field, std::size_t minDigits,
+                            std::size_t maxDigits) {
+    const auto start = record.find(field);
+    if (start == std::string::npos) {
+        ADD_FAILURE() << field << " missing in " << record;
+        return record;
     }
+    const auto digits = start + field.size();
+    const auto end = record.find_first_not_of("0123456789", digits);
+    const std::size_t count = (end == std::string::npos ? record.size() : end) - digits;
+    if (count < minDigits || count > maxDigits || end == std::string::npos || record[end] != ',') {
+        ADD_FAILURE() << field << " has an unexpected form in " << record;
+        return record;
+    }
+    return record.substr(0, digits) + "0" + record.substr(end);
+}
+
+}  // namespace
+
+std::string NormaliseVolatileFields(const std::string& record, bool fixTime) {
+    std::string normalised = ZeroNumberField(record, "\"_track_id\":", 1, 9);
+    if (fixTime) normalised = ZeroNumberField(normalised, "\"time\":", 13, 13);
     return normalised;
 }
 
