@@ -28,9 +28,19 @@ using utils_test::StartChild;
 TEST(ConsoleProcessTest, OutputAndErrorArriveOnSeparatePipes) {
     ConsoleProcess process;
     StartChild(process, {L"streams", L"text for the output", L"text for the error stream"});
-    EXPECT_EQ(ReadToEnd(process.OutputReadEnd()), "text for the output");
-    EXPECT_EQ(ReadToEnd(process.ErrorReadEnd()), "text for the error stream");
+    const auto readAll = [&](auto read) {
+        std::string text;
+        char buffer[7];  // several reads per stream
+        for (long count; (count = (process.*read)(buffer, sizeof buffer)) > 0;) text.append(buffer, count);
+        return text;
+    };
+    EXPECT_EQ(readAll(&ConsoleProcess::ReadOutput), "text for the output");
+    EXPECT_EQ(readAll(&ConsoleProcess::ReadError), "text for the error stream");
     EXPECT_EQ(process.Wait().state, ConsoleProcess::State::Exited);
+    char byte = 0;
+    EXPECT_EQ(process.ReadOutput(&byte, 1), 0) << "end of stream";
+    process.Close();
+    EXPECT_EQ(process.ReadOutput(&byte, 1), -1) << "no pipe any more";
 }
 
 TEST(ConsoleProcessTest, ReportsStillActiveUntilTheChildEnds) {
