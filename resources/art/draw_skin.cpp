@@ -226,11 +226,11 @@ Canvas Icon() {
 
 // --- Backgrounds: white with a pale blue wash and soft glows, one variant per page. ---
 
-struct GlowSpec {
+struct SoftGlow {
     double x, y, radius, alpha;
 };
 
-Canvas Background(const std::vector<GlowSpec>& glows, bool wave) {
+Canvas Background(const std::vector<SoftGlow>& glows, bool wave) {
     Canvas c(600, 400);
     cairo_t* cr = c.cr();
     auto wash = LinearGradient(0, 0, 0, 400, 0xFFF2F7FF, kWhite);

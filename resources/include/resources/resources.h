@@ -24,8 +24,9 @@ std::span<const std::uint8_t> Find(std::string_view type, int id);
 // Adds the shipped fontconfig rules to the process's current fontconfig
 // configuration, so that the layouts' face "微软雅黑" (and "Microsoft YaHei")
 // resolves to the CJK font the program depends on instead of a font without
-// Chinese glyphs. Call it on the main thread before the first text is laid out;
-// later calls do nothing. False when fontconfig refused the rules.
+// Chinese glyphs. Call it on the main thread at start-up, before any text in that
+// face is laid out (Pango may already be in use); later calls do nothing. False
+// when fontconfig refused the rules.
 bool RegisterFontAliases();
 
 }  // namespace Resources
