@@ -13,10 +13,15 @@
 //                        in a mount namespace of its own shows FILE as /etc/group,
 //                        leaves its session or takes PATH as controlling terminal,
 //                        drops to uid N (group nogroup), then writes the account queries
+//   network-check IP     in a network namespace of its own with only loopback up,
+//                        writes the network check result (hexadecimal) without a
+//                        default route, with "default dev lo", and after removing it
 //   fake-logind ADDRESS SESSION USER
 //                        serves seat0 on the bus ADDRESS until standard input ends
 #include "fake_logind.h"
+#include "utils/exception.h"
 #include "utils/instance_lock.h"
+#include "utils/process.h"
 #include "utils/system.h"
 #include "utils/text.h"
 
@@ -33,6 +38,7 @@
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -53,6 +59,29 @@ int ListDescriptors() {
         std::printf("%s\n", entry->d_name);
     }
     ::closedir(folder);
+    return 0;
+}
+
+// Runs the ip tool with `arguments`; true when it succeeded.
+bool RunIp(const char* tool, std::vector<std::wstring> arguments) {
+    arguments.insert(arguments.begin(), Wide(tool));
+    Utils::ConsoleProcess process;
+    try {
+        process.Start(L"ip", arguments);
+    } catch (const Utils::Exception&) {
+        return false;
+    }
+    process.Close();
+    return process.Wait().exitCode == 0;
+}
+
+int NetworkCheck(const char* tool) {
+    if (::unshare(CLONE_NEWNET) != 0 || !RunIp(tool, {L"link", L"set", L"lo", L"up"})) return 8;
+    std::printf("%x\n", Utils::CheckNetwork());
+    if (!RunIp(tool, {L"route", L"add", L"default", L"dev", L"lo"})) return 9;
+    std::printf("%x\n", Utils::CheckNetwork());
+    if (!RunIp(tool, {L"route", L"del", L"default", L"dev", L"lo"})) return 9;
+    std::printf("%x\n", Utils::CheckNetwork());
     return 0;
 }
 
@@ -143,6 +172,7 @@ int main(int argc, char** argv) {
     if (mode == "send" && argc == 4)
         return Utils::SendInstanceMessage(Wide(argv[2]), static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10))) ? 0 : 1;
     if (mode == "accounts") return Accounts(argc - 2, argv + 2);
+    if (mode == "network-check" && argc == 3) return NetworkCheck(argv[2]);
     if (mode == "fake-logind" && argc == 5) return RunFakeLogind(argv[2], argv[3], argv[4]);
     return 2;
 }
