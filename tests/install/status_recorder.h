@@ -4,6 +4,8 @@
 #include "download/downloader.h"
 #include "testing/sandbox.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <ostream>
@@ -30,7 +32,25 @@ public:
         return [this](int code, double value, const wchar_t* text) {
             std::lock_guard lock(mutex_);
             reports_.push_back({code, value, text});
+            changed_.notify_all();
         };
+    }
+    // Waits (at most 60 s) until a report with one of `codes` arrives; false on time-out.
+    bool waitFor(std::initializer_list<int> codes) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(60), [&] {
+            for (const auto& report : reports_)
+                for (int code : codes)
+                    if (report.code == code) return true;
+            return false;
+        });
+    }
+    std::vector<int> codes() {
+        std::lock_guard lock(mutex_);
+        std::vector<int> result;
+        for (const auto& report : reports_)
+            if (result.empty() || result.back() != report.code) result.push_back(report.code);
+        return result;
     }
     std::vector<Report> reports() {
         std::lock_guard lock(mutex_);
@@ -43,6 +63,7 @@ public:
 
 private:
     std::mutex mutex_;
+    std::condition_variable changed_;
     std::vector<Report> reports_;
 };
 
