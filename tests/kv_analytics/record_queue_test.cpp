@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <set>
 #include <stdexcept>
@@ -266,6 +267,30 @@ TEST_F(RecordQueueTest, StalledServerCostsOnlyTheTimeOut) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].starts_with("KvAnalytics SDK send failed: Timeout")) << errors[0];
     collector_.ReleaseStalls();
+}
+
+TEST_F(RecordQueueTest, PushDoesNotWaitForABatchInFlight) {
+    collector_.ScriptReplies({Reply::Stall()});
+    auto queue = MakeQueue();
+    const auto first = NumberedRecords(0, 2);
+    PushAll(*queue, first);
+    std::atomic<bool> flushDone{false};
+    std::thread flusher([&] {
+        EXPECT_FALSE(queue->Flush());
+        flushDone = true;
+    });
+    ASSERT_TRUE(collector_.WaitForRequests(1, std::chrono::seconds(60)));
+    // The request is held open until released, so the flush cannot end before the
+    // push below returns unless Push waited for the request's time-out.
+    const auto later = NumberedRecords(100, 2);
+    PushAll(*queue, later);
+    EXPECT_FALSE(flushDone);
+    EXPECT_EQ(queue->Snapshot(), later);
+    flusher.join();
+    collector_.ReleaseStalls();
+    auto expected = first;
+    expected.insert(expected.end(), later.begin(), later.end());
+    EXPECT_EQ(queue->Snapshot(), expected) << "the failed batch goes back in front of newer records";
 }
 
 TEST_F(RecordQueueTest, PushesDuringFlushesLoseNothing) {
