@@ -54,32 +54,43 @@ CONF
 nginx_pid=$!
 for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.05; done
 url="http://127.0.0.1:$port$path"
+load_before=$(cut -d' ' -f1 /proc/loadavg)
 
 now() { date +%s.%N; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-curl_transfer=() curl_total=() ours_transfer=() ours_total=() ours_rss=()
+# CPU seconds (user + system) and peak RSS of a command, from /usr/bin/time.
+timed() { local out=$1; shift; /usr/bin/time -f '%U %S %M' -o "$out" "$@"; }
+cpu() { awk '{ print $1 + $2 }' "$1"; }
+rss() { awk '{ print $3 }' "$1"; }
+
+curl_transfer=() curl_total=() curl_cpu=() curl_rss=() ours_transfer=() ours_total=() ours_cpu=() ours_rss=()
 for ((i = 0; i < rounds; i++)); do
   rm -f "$work/curl.out" "$work/ours.out"
   start=$(now)
-  curl -s -o "$work/curl.out" "$url"
+  timed "$work/time.curl" curl -s -o "$work/curl.out" "$url"
   mid=$(now)
-  sum=$(md5sum "$work/curl.out" | cut -d' ' -f1)
+  sum=$(timed "$work/time.md5sum" md5sum "$work/curl.out" | cut -d' ' -f1)
   end=$(now)
   [ "$sum" = "$digest" ] || { echo "curl fetched a different file" >&2; exit 1; }
   curl_transfer+=("$(echo "$mid - $start" | bc -l)")
   curl_total+=("$(echo "$end - $start" | bc -l)")
+  curl_cpu+=("$(echo "$(cpu "$work/time.curl") + $(cpu "$work/time.md5sum")" | bc -l)")
+  curl_rss+=("$(rss "$work/time.curl")")
   rm -f "$work/curl.out"
 
-  read -r code transfer total rss < <("$ours" "$url" "$work/ours.out") || { echo "download_bench failed" >&2; exit 1; }
+  read -r code transfer total _ < <(timed "$work/time.ours" "$ours" "$url" "$work/ours.out") ||
+    { echo "download_bench failed" >&2; exit 1; }
   [ "$code" = 1003 ] || { echo "download_bench ended with $code" >&2; exit 1; }
-  ours_transfer+=("$transfer") ours_total+=("$total") ours_rss+=("$rss")
+  ours_transfer+=("$transfer") ours_total+=("$total")
+  ours_cpu+=("$(cpu "$work/time.ours")") ours_rss+=("$(rss "$work/time.ours")")
 done
 
 m() { printf '%s\n' "$@" | median; }
 ct=$(m "${curl_transfer[@]}") cT=$(m "${curl_total[@]}") ot=$(m "${ours_transfer[@]}") oT=$(m "${ours_total[@]}")
-printf 'package %d MiB, %d rounds, medians in seconds\n' "$size_mib" "$rounds"
-printf '  transfer          curl %.3f  ours %.3f  throughput ours/curl %.2f (target >= 0.90)\n' "$ct" "$ot" "$(echo "$ct / $ot" | bc -l)"
-printf '  download+verify   curl+md5sum %.3f  ours %.3f  time ours/peer %.2f (target <= 1.00, stretch <= 0.70)\n' \
+printf 'package %d MiB, %d rounds, medians; load average before: %s\n' "$size_mib" "$rounds" "$load_before"
+printf '  transfer (s)         curl %.3f  ours %.3f  throughput ours/curl %.2f (target >= 0.90)\n' "$ct" "$ot" "$(echo "$ct / $ot" | bc -l)"
+printf '  download+verify (s)  curl+md5sum %.3f  ours %.3f  time ours/peer %.2f (target <= 1.00, stretch <= 0.70)\n' \
   "$cT" "$oT" "$(echo "$oT / $cT" | bc -l)"
-printf '  peak RSS of ours  %s KiB\n' "$(m "${ours_rss[@]}")"
+printf '  CPU seconds          curl+md5sum %.2f  ours %.2f\n' "$(m "${curl_cpu[@]}")" "$(m "${ours_cpu[@]}")"
+printf '  peak RSS (KiB)       curl %s  ours %s\n' "$(m "${curl_rss[@]}")" "$(m "${ours_rss[@]}")"

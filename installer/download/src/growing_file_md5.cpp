@@ -34,11 +34,15 @@ void GrowingFileMd5::Begin(const std::string& path, std::int64_t existingBytes) 
 }
 
 void GrowingFileMd5::Appended(std::size_t bytes) {
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         writtenBytes_ += static_cast<std::int64_t>(bytes);
+        // Wake the hashing thread once per buffer it can fill, not on every write.
+        wake = wakeAtBytes_ >= 0 && writtenBytes_ >= wakeAtBytes_;
+        if (wake) wakeAtBytes_ = -1;
     }
-    grew_.notify_one();
+    if (wake) grew_.notify_one();
 }
 
 void GrowingFileMd5::Finish() {
@@ -61,7 +65,12 @@ void GrowingFileMd5::HashUntilFinished(int fd) {
         {
             std::unique_lock lock(mutex_);
             // Read in large steps: wake for a full buffer or for the end.
-            grew_.wait(lock, [&] { return finished_ || writtenBytes_ - hashedBytes_ >= static_cast<std::int64_t>(kReadBytes); });
+            const std::int64_t wakeAt = hashedBytes_ + static_cast<std::int64_t>(kReadBytes);
+            while (!finished_ && writtenBytes_ < wakeAt) {
+                wakeAtBytes_ = wakeAt;
+                grew_.wait(lock);
+            }
+            wakeAtBytes_ = -1;
             available = writtenBytes_ - hashedBytes_;
             if (available <= 0 && finished_) return;
         }

@@ -52,6 +52,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable grew_;
     std::int64_t writtenBytes_ = 0;
+    // While the hashing thread sleeps: the written size that wakes it (-1 when it runs).
+    std::int64_t wakeAtBytes_ = -1;
     bool finished_ = true;
     std::thread hasher_;
 };
