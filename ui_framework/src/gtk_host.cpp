@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -514,10 +515,17 @@ private:
 
 }  // namespace
 
+namespace {
+std::atomic<bool> g_gtkInitialised{false};
+}  // namespace
+
 bool GtkAvailable() {
     static const bool available = gtk_init_check(nullptr, nullptr) && gdk_display_get_default() != nullptr;
+    if (available) g_gtkInitialised = true;
     return available;
 }
+
+bool GtkInitialised() { return g_gtkInitialised; }
 
 std::unique_ptr<WindowHost> CreateGtkHost() {
     if (!GtkAvailable()) return nullptr;

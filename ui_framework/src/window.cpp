@@ -681,7 +681,9 @@ void ReportLayoutFailure() {
     static const char kText[] = "加载资源文件失败";
     std::fprintf(stderr, "SkinUI: %s\n", kText);
     std::fflush(stderr);
-    if (GtkAvailable()) {
+    // Only a program that already shows windows on a display gets the message box; GTK is
+    // not brought up here just for it.
+    if (GtkInitialised()) {
         GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", kText);
         gtk_window_set_title(GTK_WINDOW(dialog), "SkinUI");
         gtk_dialog_run(GTK_DIALOG(dialog));

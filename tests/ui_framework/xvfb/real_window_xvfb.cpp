@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -68,19 +69,19 @@ private:
 class XServer : public ::testing::Environment {
 public:
     void SetUp() override {
-        for (int display = 87; display < 200; ++display) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-            const std::string lock = "/tmp/.X" + std::to_string(display) + "-lock";
-            if (std::filesystem::exists(socket) || std::filesystem::exists(lock)) continue;
-            name_ = ":" + std::to_string(display);
-            server_ = std::make_unique<Child>(std::vector<std::string>{
-                "Xvfb", name_, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
-            for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (std::filesystem::exists(socket)) break;
-            server_.reset();
-        }
-        ASSERT_TRUE(server_) << "no Xvfb could be started";
+        // Xvfb picks a free display itself and writes its number to the pipe (no race between
+        // test programs running side by side).
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        server_ = std::make_unique<Child>(std::vector<std::string>{
+            "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
+        close(fds[1]);
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(fds[0]);
+        ASSERT_TRUE(server_->Started() && !number.empty()) << "no Xvfb could be started";
+        name_ = ":" + number;
         setenv("DISPLAY", name_.c_str(), 1);
         ASSERT_TRUE(GtkAvailable());
     }
@@ -201,6 +202,43 @@ TEST_F(RealWindowXvfb, WithoutCompositorNoShadowWindowExists) {
     g_list_free(toplevels);
     EXPECT_FALSE(gtk_window_get_decorated(GTK_WINDOW(window)));
     Screenshot("frame-without-compositor");
+}
+
+TEST_F(RealWindowXvfb, RoundCornersShapeTheWindowAndTheEditTypesIntoANativeEntry) {
+    UseSkin(R"(<Window size="200,100" roundcorner="16,16"><VerticalLayout bkcolor="#FFFFFFFF">
+      <Control height="40" /><Edit name="edit" height="30" textcolor="#FF333333" textpadding="9,0,9,3" bkcolor="#FFDDDDDD" />
+      <Control /></VerticalLayout></Window>)");
+    TestWindow frame;
+    ASSERT_TRUE(frame.Create(nullptr, L"Quorvane", kWsVisible, 0, 100, 100, 0, 0));
+    auto* window = static_cast<GtkWidget*>(frame.GetNativeHandle());
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(window); }));
+    PumpFor(200);
+
+    GdkWindow* gdkWindow = gtk_widget_get_window(window);
+    int count = 0, ordering = 0;
+    XRectangle* rects = XShapeGetRectangles(GDK_WINDOW_XDISPLAY(gdkWindow), GDK_WINDOW_XID(gdkWindow),
+                                            ShapeBounding, &count, &ordering);
+    int topRowLeft = 1000;
+    for (int i = 0; i < count; ++i)
+        if (rects[i].y == 0) topRowLeft = std::min<int>(topRowLeft, rects[i].x);
+    if (rects) XFree(rects);
+    EXPECT_GT(count, 1) << "a rounded outline, not one rectangle";
+    EXPECT_GE(topRowLeft, 3) << "the top row starts inside the corner";
+
+    const Rect origin = OriginAndSize(window);
+    ASSERT_EQ(Xdotool({"mousemove", std::to_string(origin.left + 100), std::to_string(origin.top + 55)}), 0);
+    ASSERT_EQ(Xdotool({"click", "1"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return frame.FindControl(L"edit")->IsFocused(); }));
+    PumpFor(200);
+    ASSERT_EQ(Xdotool({"type", "--delay", "20", "D:/Apps"}), 0);
+    EXPECT_TRUE(PumpUntil([&] { return frame.FindControl(L"edit")->GetText() == L"D:/Apps"; }))
+        << skin::Narrow(frame.FindControl(L"edit")->GetText());
+    Screenshot("native-entry");
+    // Focus elsewhere closes the entry and keeps the text.
+    ASSERT_EQ(Xdotool({"mousemove", std::to_string(origin.left + 100), std::to_string(origin.top + 20)}), 0);
+    ASSERT_EQ(Xdotool({"click", "1"}), 0);
+    EXPECT_TRUE(PumpUntil([&] { return !frame.FindControl(L"edit")->IsFocused(); }));
+    EXPECT_EQ(frame.FindControl(L"edit")->GetText(), L"D:/Apps");
 }
 
 TEST_F(RealWindowXvfb, WithCompositorAClickThroughShadowFollowsTheFrame) {

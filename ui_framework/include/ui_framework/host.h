@@ -120,7 +120,9 @@ std::unique_ptr<WindowHost> CreateHost();
 
 // The GTK host; null when GTK cannot open a display.
 std::unique_ptr<WindowHost> CreateGtkHost();
-// True when GTK is initialised with a display.
+// Initialises GTK once; true when it has a display.
 bool GtkAvailable();
+// True once GtkAvailable() succeeded; never initialises GTK itself.
+bool GtkInitialised();
 
 }  // namespace skin
