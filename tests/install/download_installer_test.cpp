@@ -3,6 +3,7 @@
 #include "install/uninstaller.h"
 #include "package_server/package_server.h"
 #include "status_recorder.h"
+#include "utils/ini.h"
 #include "utils/paths.h"
 #include "utils/text.h"
 
@@ -157,6 +158,69 @@ TEST_F(DownloadInstallerTest, RetryAfterAFailedDownloadDownloadsAgain) {
     driver.reset();
     EXPECT_EQ(recorder_.codes().back(), IST_CODE_SUCCESS);
     EXPECT_EQ(ReadFile(Utils::PathFromWide(dir) / "Lumivex.exe"), "product");
+}
+
+}  // namespace
+
+namespace {
+
+class SamplePackageTest : public DownloadInstallerTest {
+protected:
+    static std::string SamplePackage() { return ReadFile(QV_SAMPLE_PACKAGE); }
+};
+
+TEST_F(SamplePackageTest, InstallsAndUninstallsARealProductFolder) {
+    const std::string sampleUrl = server_.Url(server_.AddPackage("setup.exe", SamplePackage()));
+    const std::wstring dir = InstallDir("Programs/Lumivex");
+    auto driver = MakeDriver();
+    driver->SetInstallParams(Utils::Utf8ToWideLenient(sampleUrl), L"", L"", dir, true, true, true, true, L"de-DE");
+    driver->Start();
+    ASSERT_TRUE(recorder_.waitFor({IST_CODE_SUCCESS, IST_CODE_FAIL, DL_CODE_FAIL}));
+    driver.reset();
+
+    // Download progress is reported at most once a second, so a fast local
+    // download may have none; every other stage code comes in this order.
+    std::vector<int> stages;
+    for (int code : recorder_.codes())
+        if (code < 3000 && code != DL_CODE_PROGRESS && (stages.empty() || stages.back() != code)) stages.push_back(code);
+    EXPECT_EQ(stages, (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS, IST_CODE_START, IST_CODE_PROGRESS, IST_CODE_SUCCESS}));
+
+    const fs::path folder = Utils::PathFromWide(dir);
+    EXPECT_FALSE(fs::exists(folder / "__Package_Lumivex.exe"));
+    for (const char* file : {"Lumivex.exe", "uninst.ep", "samples.bin", "config.ini"}) EXPECT_TRUE(fs::exists(folder / file)) << file;
+    EXPECT_EQ(Utils::IniReadString(L"Install", L"Language", L"", folder / "config.ini"), L"de-DE");
+    EXPECT_TRUE(fs::exists(sandbox_.home() / "Desktop/quorvane.desktop"));
+    EXPECT_TRUE(fs::exists(sandbox_.dataHome() / "applications/quorvane.desktop"));
+    const auto reports = recorder_.reports();
+    for (const Report& wanted : {Report{IST_INFO_INSTPATH, 0, dir}, Report{IST_INFO_EXEPATH, 0, dir + L"/Lumivex.exe"},
+                                 Report{IST_INFO_UNINSTEP, 0, dir + L"/uninst.ep"}, Report{IST_INFO_STARTUPSTYLE, 1, L""}})
+        EXPECT_NE(std::find(reports.begin(), reports.end(), wanted), reports.end()) << wanted;
+
+    // The installed uninstaller, run the way the next installer would run it, removes the product.
+    StatusRecorder uninstall;
+    {
+        CUninstaller uninstaller(uninstall.callback(), dir + L"/uninst.ep", dir);
+        uninstaller.Start();
+    }
+    EXPECT_EQ(uninstall.codes().back(), UNIST_CODE_SUCCESS);
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_FALSE(fs::exists(sandbox_.home() / "Desktop/quorvane.desktop"));
+}
+
+TEST_F(SamplePackageTest, ScriptedModeSpeaksWhatItIsToldIncludingInvalidText) {
+    const fs::path script = testing_support::WriteFile(sandbox_.root() / "script",
+                                                       "say Encode=UTF8\nsleep 200\nraw 4d6573736167653d61ff0a\nsay Progress=0.5\ncrash\n");
+    sandbox_.setEnv("QUORVANE_SAMPLE_SCRIPT", script.string());
+    const std::string sampleUrl = server_.Url(server_.AddPackage("setup.exe", SamplePackage()));
+    auto driver = MakeDriver();
+    driver->SetInstallParams(Utils::Utf8ToWideLenient(sampleUrl), L"", L"", InstallDir(), true, true, true, true, L"");
+    driver->Start();
+    ASSERT_TRUE(recorder_.waitFor({IST_CODE_SUCCESS, IST_CODE_FAIL, DL_CODE_FAIL}));
+    driver.reset();
+    const auto reports = recorder_.reports();
+    EXPECT_NE(std::find(reports.begin(), reports.end(), Report{IST_INFO_MESSAGE, 0, L"a\uFFFD"}), reports.end());
+    EXPECT_EQ(reports.back(), (Report{IST_CODE_FAIL, 0.0, L"安装包安装失败"})) << "a crashed package is a failure";
+    EXPECT_FALSE(fs::exists(Utils::PathFromWide(InstallDir()) / "__Package_Lumivex.exe"));
 }
 
 }  // namespace
