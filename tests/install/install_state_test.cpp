@@ -1,3 +1,4 @@
+#include "install/failure_report.h"
 #include "install/install_state.h"
 #include "utils/ini.h"
 #include "utils/paths.h"
@@ -123,6 +124,25 @@ TEST_F(InstallStateTest, TrackingFolderThatCannotBeCreatedWritesNoReference) {
     const fs::path setIni = Utils::PathFromWide(dir) / "set.ini";
     EXPECT_EQ(Utils::IniReadString(L"Install", L"AppName", L"", setIni), L"Lumivex");
     EXPECT_EQ(Utils::IniReadString(L"Install", L"KVAnalyticsIni", L"<none>", setIni), L"<none>");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FailureReportTest, TextsAndTheirLimit) {
+    testing_support::TempDir dir;
+    const std::wstring package = Utils::WideFromPath(dir / "__Package_Lumivex.exe");
+    const std::wstring diagnosis = DownloadFailureDiagnosis(-997.0, L"HTTP 404", package);
+    EXPECT_TRUE(diagnosis.starts_with(L"1.code=-997；2.msg=HTTP 404；3.缓存磁盘容量=")) << Utils::WideToUtf8(diagnosis);
+    EXPECT_NE(diagnosis.find(L"G；4.缓存读写权限=可读；5.服务器连接状态code="), std::wstring::npos);
+    EXPECT_FALSE(fs::exists(dir / "__Package_Lumivex.exe")) << "the write test leaves nothing behind";
+
+    const std::wstring unwritable = Utils::WideFromPath(dir / "missing-folder/__Package_Lumivex.exe");
+    EXPECT_NE(DownloadFailureDiagnosis(1004, L"", unwritable).find(L"4.缓存读写权限=无权限"), std::wstring::npos);
+
+    EXPECT_EQ(ShortFailureReport(1000.0, L"磁盘已满"), L":1.code=1000；2.msg=磁盘已满");
+    EXPECT_EQ(ShortFailureReport(2.0, std::wstring(500, L'x')).size(), 199u);
 }
 
 }  // namespace
