@@ -310,10 +310,12 @@ TEST_F(RealWindowXvfb, CaptionAreaDragsTheWindowUnderAWindowManager) {
     ASSERT_EQ(Xdotool({"mousemove", std::to_string(x), std::to_string(y)}), 0);
     PumpFor(100);
     ASSERT_EQ(Xdotool({"mousedown", "1"}), 0);
-    PumpFor(300);
+    // The window manager takes over the pointer once it has our move request; give a slow
+    // (sanitizer, loaded) machine time for that before moving.
+    PumpFor(800);
     for (int step = 1; step <= 10; ++step) {
         Xdotool({"mousemove", std::to_string(x + step * 15), std::to_string(y + step * 10)});
-        PumpFor(50);
+        PumpFor(100);
     }
     ASSERT_EQ(Xdotool({"mouseup", "1"}), 0);
     EXPECT_TRUE(PumpUntil([&] {
