@@ -169,3 +169,32 @@ TEST(SystemTextTest, LinuxIsReportedTruthfully) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace karvo::tracking;
+
+// The first of the two Base writes of a first run: a fresh id, no address yet.
+TEST(IdentityStoreTest, MissingStoreGetsAFreshIdWrittenAtOnce) {
+    testing_support::TempDir folder;
+    TrackerState state;
+    state.configPath = (folder / "store.ini").string();
+    LoadIdentity(state);
+    EXPECT_FALSE(state.distinctId.empty());
+    EXPECT_TRUE(state.primaryDistinctId.empty());
+    EXPECT_EQ(Read("Base", "DistinctId", state.configPath), state.distinctId);
+    EXPECT_EQ(Read("Base", "URL", state.configPath), "");
+    EXPECT_EQ(Read("Base", "isLogined", state.configPath), "NG");
+}
+
+TEST(IdentityStoreTest, NoConfigurationPathWritesNothing) {
+    testing_support::UserSandbox sandbox;
+    TrackerState state;
+    state.distinctId = "d";
+    SaveBase(state);
+    SaveUninstallInfo(state, "s", "n", "v");
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox.root() / "state"));
+    EXPECT_FALSE(std::filesystem::exists("Base"));
+}
+
+}  // namespace
