@@ -160,3 +160,45 @@ TEST_F(TrackerTest, PaymentRaisesTheVipLevelOnlyOnSuccess) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace karvo::tracking;
+
+TEST(TrackerLoginTest, LoginChangesTheIdentityAndLaunchSetsVisitDates) {
+    kv_analytics::StoreLastSendOk(false);
+    tracker_test::TrackerFixture fixture;
+    auto tracker = fixture.Start();
+    const std::string anonymous = tracker->state().distinctId;
+    KvContextProperties context;
+    context.setProperty({2}, "IN");
+    KvUserInfo user;
+    user.userId = "user-42";
+    user.userType = KvUserType::Email;
+    user.vipLevel = 2;
+    tracker->trackLogin(user, true, "", context);
+    EXPECT_TRUE(tracker->state().isLogined);
+    EXPECT_EQ(tracker->state().distinctId, "user-42");
+    EXPECT_EQ(Utils::IniReadString(L"Base", L"isLogined", L"", fixture.ConfigFile()), L"OK");
+    EXPECT_EQ(Utils::IniReadString(L"Base", L"UserId", L"", fixture.ConfigFile()), L"user-42");
+    EXPECT_EQ(kv_analytics::Sdk::Instance()->m_distinctId, "user-42");
+    tracker->trackLaunch(KvContextProperties());
+    tracker.reset();
+
+    std::vector<std::string> seen;
+    for (const auto& record : fixture.collector.Records())
+        seen.push_back(record["type"].asString() + ":" + record.get("event", "").asString() + ":" +
+                       record["distinct_id"].asString());
+    const std::vector<std::string> expected = {
+        "track:KvEventLogin:" + anonymous, "track_signup:$SignUp:user-42", "track:KvEventLaunch:user-42",
+        "profile_set_once::user-42",       "profile_set_once::user-42",    "profile_set::user-42"};
+    EXPECT_EQ(seen, expected);
+    const auto login = fixture.collector.Records().at(0)["properties"];
+    EXPECT_EQ(login["kv_type"].asString(), "email");
+    EXPECT_EQ(login["kv_result"].asString(), "Success");
+    EXPECT_EQ(login["kv_login_id"].asString(), "user-42");
+    EXPECT_EQ(login["kvc_ab"].asString(), "IN");
+    EXPECT_EQ(fixture.collector.Records().at(2)["properties"]["kv_user_id"].asString(), "user-42");
+}
+
+}  // namespace
