@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <sys/stat.h>
+#include <filesystem>
 
 namespace {
 
@@ -50,15 +50,14 @@ int SetProbeOptions(CURL* handle, const std::string& url, bool followRedirects) 
 
 // -1 when the size cannot be read.
 std::int64_t FileSize(std::FILE* file) {
-    struct stat info {};
-    if (::fstat(::fileno(file), &info) != 0) return -1;
-    return static_cast<std::int64_t>(info.st_size);
+    if (fseeko(file, 0, SEEK_END) != 0) return -1;
+    return static_cast<std::int64_t>(ftello(file));
 }
 
 std::int64_t FileSize(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return -1;
-    return static_cast<std::int64_t>(info.st_size);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<std::int64_t>(size);
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 #include "growing_file_md5.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cstdio>
 #include <vector>
 
 GrowingFileMd5::~GrowingFileMd5() {
@@ -25,11 +22,11 @@ void GrowingFileMd5::Begin(const std::string& path, std::int64_t existingBytes) 
         writtenBytes_ = std::max<std::int64_t>(existingBytes, 0);
         finished_ = false;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) valid_ = false;
-    hasher_ = std::thread([this, fd] {
-        HashUntilFinished(fd);
-        if (fd >= 0) ::close(fd);
+    std::FILE* file = std::fopen(path.c_str(), "rbe");
+    if (file == nullptr) valid_ = false;
+    hasher_ = std::thread([this, file] {
+        HashUntilFinished(file);
+        if (file != nullptr) std::fclose(file);
     });
 }
 
@@ -58,7 +55,7 @@ std::int64_t GrowingFileMd5::WrittenBytes() const {
     return writtenBytes_;
 }
 
-void GrowingFileMd5::HashUntilFinished(int fd) {
+void GrowingFileMd5::HashUntilFinished(std::FILE* file) {
     std::vector<char> buffer(kReadBytes);
     while (true) {
         std::int64_t available;
@@ -74,17 +71,18 @@ void GrowingFileMd5::HashUntilFinished(int fd) {
             available = writtenBytes_ - hashedBytes_;
             if (available <= 0 && finished_) return;
         }
+        // The reader may have met the old end of the file: seek to clear that.
+        if (valid_ && available > 0 && fseeko(file, hashedBytes_, SEEK_SET) != 0) valid_ = false;
         while (valid_ && available > 0) {
             const auto want = static_cast<std::size_t>(std::min<std::int64_t>(available, kReadBytes));
-            const ssize_t got = ::pread(fd, buffer.data(), want, hashedBytes_);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
+            const std::size_t got = std::fread(buffer.data(), 1, want, file);
+            if (got == 0) {
                 valid_ = false;
                 break;
             }
-            md5_.Update(buffer.data(), static_cast<std::size_t>(got));
-            hashedBytes_ += got;
-            available -= got;
+            md5_.Update(buffer.data(), got);
+            hashedBytes_ += static_cast<std::int64_t>(got);
+            available -= static_cast<std::int64_t>(got);
         }
         if (!valid_) return;
     }

@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -40,7 +41,7 @@ public:
     std::string HexDigest();
 
 private:
-    void HashUntilFinished(int fd);
+    void HashUntilFinished(std::FILE* file);
     void Wait();
 
     static constexpr std::size_t kReadBytes = 1 << 20;
