@@ -1,4 +1,5 @@
 #include "install/failure_report.h"
+#include "install/install_progress.h"
 #include "install/install_state.h"
 #include "utils/ini.h"
 #include "utils/paths.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <regex>
 
 namespace {
@@ -143,6 +145,35 @@ TEST(FailureReportTest, TextsAndTheirLimit) {
 
     EXPECT_EQ(ShortFailureReport(1000.0, L"磁盘已满"), L":1.code=1000；2.msg=磁盘已满");
     EXPECT_EQ(ShortFailureReport(2.0, std::wstring(500, L'x')).size(), 199u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InstallProgressTest, DownloadShareAndSmoothedInstallShare) {
+    InstallProgress progress(0.7);
+    EXPECT_EQ(progress.OnDownloadProgress(0.5), 35);
+    EXPECT_EQ(progress.OnDownloadProgress(1.0), 70);
+    std::vector<int> shown;
+    for (int line = 0; line < 8; ++line) shown.push_back(progress.OnInstallProgress(0.0));
+    EXPECT_EQ(shown, (std::vector<int>{74, 78, 83, 88, 92, 97, 98, 98}));
+    EXPECT_EQ(progress.OnInstallProgress(1.0), 100) << "the package's own figure takes over when higher";
+}
+
+TEST(InstallProgressTest, OddScalesStayInRange) {
+    struct Case {
+        double scale, download;
+        int downloadShown, firstInstallShown;
+    };
+    const Case cases[] = {
+        {std::nan(""), 0.5, 0, 15}, {0.0, 1.0, 0, 15}, {1.0, 1.0, 100, 100}, {2.5, 1.0, 100, 100}, {-1.0, 1.0, 0, 0},
+    };
+    for (const auto& [scale, download, downloadShown, firstInstallShown] : cases) {
+        InstallProgress progress(scale);
+        EXPECT_EQ(progress.OnDownloadProgress(download), downloadShown) << scale;
+        EXPECT_EQ(progress.OnInstallProgress(0.0), firstInstallShown) << scale;
+    }
 }
 
 }  // namespace
