@@ -202,3 +202,33 @@ TEST(TrackerLoginTest, LoginChangesTheIdentityAndLaunchSetsVisitDates) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace karvo::tracking;
+
+TEST(TrackerActivityTest, ActivitySendsTheEventAndNineProfileUpdates) {
+    kv_analytics::StoreLastSendOk(true);  // the send step runs on this thread
+    tracker_test::TrackerFixture fixture;
+    auto tracker = fixture.Start();
+    tracker->trackActivity(KvContextProperties());
+    EXPECT_EQ(tracker->pendingCount(), 0);  // flushed at once
+    const auto records = fixture.collector.Records();
+    ASSERT_EQ(records.size(), 11u);
+    const auto& properties = records[0]["properties"];
+    EXPECT_EQ(records[0]["event"].asString(), "KvEventActivity");
+    EXPECT_EQ(properties["$ios_install_source"].asString(), "android_id=123##imei=1234##mac=123");
+    EXPECT_EQ(properties["$user_agent"].asString(), UserAgentText());
+    EXPECT_TRUE(properties["$is_first_time"].asBool());
+    std::vector<std::string> keys;
+    for (std::size_t i = 1; i < records.size(); ++i)
+        for (const auto& name : records[i]["properties"].getMemberNames())
+            if (name[0] != '$' || name == "$first_visit_time" || name == "$ios_install_source") keys.push_back(name);
+    const std::vector<std::string> expected = {
+        "$first_visit_time", "kv_first_visit_date", "kv_last_visit_date", "kv_os", "kv_os_version", "kv_app_store",
+        "kv_app_platform", "kv_last_app_id", "kv_last_app_version", "$ios_install_source"};
+    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(records[7]["properties"]["kv_app_platform"].asString(), "Linux");
+}
+
+}  // namespace
