@@ -1,6 +1,8 @@
 #include "install/download_installer.h"
 
 #include "download/curl_downloader.h"
+#include "download/mt_curl_downloader.h"
+#include "download/win_downloader.h"
 #include "install/installer.h"
 #include "install/uninstaller.h"
 #include "utils/log.h"
@@ -50,10 +52,11 @@ std::wstring CopyUninstaller(const std::wstring& source) {
 
 std::unique_ptr<CDownloader> CreateDownloader(std::int32_t downloadType, StatusCallback callback, const std::wstring& url,
                                               const std::wstring& path) {
-    // The system (2) and two-part (3) downloaders join this selector when they
-    // exist; until then every type downloads through the single stream.
-    (void)downloadType;
-    return std::make_unique<CCurlDownloader>(std::move(callback), url.c_str(), path.c_str());
+    switch (downloadType) {
+        case 2: return std::make_unique<CWinDownloader>(std::move(callback), url.c_str(), path.c_str());
+        case 3: return std::make_unique<CMTCurlDownloader>(std::move(callback), url.c_str(), path.c_str());
+        default: return std::make_unique<CCurlDownloader>(std::move(callback), url.c_str(), path.c_str());
+    }
 }
 
 CDownloadInstaller::CDownloadInstaller(StatusCallback windowCallback, DriverSettings settings, std::wstring url,
