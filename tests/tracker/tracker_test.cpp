@@ -232,3 +232,28 @@ TEST(TrackerActivityTest, ActivitySendsTheEventAndNineProfileUpdates) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace karvo::tracking;
+
+TEST(TrackerLocaleTest, LocaleTextsFollowSetLocale) {
+    tracker_test::TrackerFixture fixture;
+    fixture.sandbox.setEnv("LC_ALL", std::nullopt);
+    fixture.sandbox.setEnv("LC_MESSAGES", std::nullopt);
+    fixture.sandbox.setEnv("LANG", "de_DE.UTF-8");
+    auto tracker = fixture.Start();
+    const auto& supers = kv_analytics::Sdk::Instance()->m_superProperties;
+    EXPECT_EQ(supers.Find("kv_l10n_locale")->AsString(), "de_DE");
+    EXPECT_EQ(supers.Find("kv_l10n_language")->AsString(), "de");
+    EXPECT_EQ(supers.Find("kv_l10n_country")->AsString(), "DE");
+    tracker->setLocale("zh_CN");
+    EXPECT_EQ(supers.Find("kv_l10n_locale")->AsString(), "zh_CN");
+    EXPECT_EQ(supers.Find("kv_l10n_country")->AsString(), "CN");
+    fixture.sandbox.setEnv("LANG", "C");
+    tracker->setLocale("none");
+    EXPECT_EQ(supers.Find("kv_l10n_locale")->AsString(), "");
+    EXPECT_EQ(supers.Find("kv_l10n_language")->AsString(), "");
+}
+
+}  // namespace

@@ -75,7 +75,8 @@ std::string UpperCase(std::string text) {
 
 // 32 hexadecimal digits as 8-4-4-4-12, upper case; "" for anything else.
 std::string GuidFromDigits(const std::string& digits) {
-    if (digits.size() != 32 || !std::all_of(digits.begin(), digits.end(), ::isxdigit)) return {};
+    const auto isHexDigit = [](unsigned char c) { return std::isxdigit(c) != 0; };
+    if (digits.size() != 32 || !std::all_of(digits.begin(), digits.end(), isHexDigit)) return {};
     const std::string upper = UpperCase(digits);
     return upper.substr(0, 8) + "-" + upper.substr(8, 4) + "-" + upper.substr(12, 4) + "-" + upper.substr(16, 4) +
            "-" + upper.substr(20);
