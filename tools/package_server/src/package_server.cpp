@@ -75,13 +75,13 @@ struct ByteRange {
 // (multiple ranges and suffix ranges are answered with the whole file).
 std::optional<ByteRange> ParseRange(const std::string& header, std::uint64_t size) {
     if (header.rfind("bytes=", 0) != 0 || header.find(',') != std::string::npos) return std::nullopt;
-    const std::string spec = header.substr(6);
-    const auto dash = spec.find('-');
+    const std::string bounds = header.substr(6);
+    const auto dash = bounds.find('-');
     if (dash == std::string::npos || dash == 0) return std::nullopt;
     try {
         ByteRange range;
-        range.first = std::stoull(spec.substr(0, dash));
-        const std::string last = spec.substr(dash + 1);
+        range.first = std::stoull(bounds.substr(0, dash));
+        const std::string last = bounds.substr(dash + 1);
         range.last = last.empty() ? size - 1 : std::min<std::uint64_t>(std::stoull(last), size - 1);
         return range;
     } catch (const std::exception&) {
