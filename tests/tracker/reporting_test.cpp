@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "kv_analytics/send_status.h"
 #include "tracker/kv_exception.h"
 #include "tracker/tracker.h"
@@ -102,6 +104,26 @@ TEST_F(ReportingTest, CrashReportIsFlushedWithTheTaskBeforeIt) {
     EXPECT_EQ(records[0]["properties"]["kv_task_name"].asString(), "崩溃退出");
     EXPECT_EQ(records[1]["event"].asString(), "AppCrashed");
     EXPECT_EQ(records[1]["properties"]["app_crashed_reason"].asString(), "崩溃");
+}
+
+TEST_F(ReportingTest, StopTrackingWaitsForASendThreadInFlight) {
+    fixture_.collector.ScriptReplies({analytics_collector::Reply::Stall()});
+    StartTracking(Settings());
+    ReportCrash();  // flushed on a detached thread; the collector holds the request open
+    std::thread releaser([this] {
+        while (fixture_.collector.StalledCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let StopTracking start waiting
+        fixture_.collector.ReleaseStalls();
+    });
+    StopTracking();
+    // The stalled batch was answered 503 and the send thread's next attempt
+    // delivered it, all before the tracker was gone.
+    EXPECT_TRUE(kv_analytics::LastSendOk());
+    releaser.join();
+    const auto requests = fixture_.collector.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    ASSERT_EQ(requests[1].records.size(), 1u);
+    EXPECT_EQ(requests[1].records[0]["event"].asString(), "AppCrashed");
 }
 
 TEST(ApplyAbValueTest, OnlyTheAbKeyCounts) {
