@@ -1,5 +1,7 @@
 #include "child_output.h"
 
+#include "install/child_command.h"
+#include "utils/exception.h"
 #include "utils/text.h"
 
 #include <cerrno>
@@ -63,4 +65,19 @@ std::wstring_view TrimProtocolBlanks(std::wstring_view text) {
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
     return text;
+}
+
+std::optional<Utils::ConsoleProcess::Status> RunChild(const std::wstring& program, const std::wstring& commandLine,
+                                                      std::size_t programLength,
+                                                      const std::function<bool(std::string_view chunk)>& onChunk) {
+    Utils::ConsoleProcess process;
+    try {
+        process.Start(commandLine, BuildChildArgv(program, std::wstring_view(commandLine).substr(programLength)));
+    } catch (const Utils::Exception&) {
+        return std::nullopt;
+    }
+    ReadChildOutput(process, onChunk);
+    const Utils::ConsoleProcess::Status status = process.Wait();
+    process.Close();
+    return status;
 }

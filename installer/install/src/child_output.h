@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,13 @@ private:
 
 // A value without white space at either end (state, style and encoding values).
 std::wstring_view TrimProtocolBlanks(std::wstring_view text);
+
+// Starts `program` with the command line `commandLine`, whose arguments follow
+// its first `programLength` characters; hands each chunk of output to `onChunk`
+// (see ReadChildOutput) and waits for the child to end. nullopt when it cannot start.
+std::optional<Utils::ConsoleProcess::Status> RunChild(const std::wstring& program, const std::wstring& commandLine,
+                                                      std::size_t programLength,
+                                                      const std::function<bool(std::string_view chunk)>& onChunk);
 
 // A chunk as wide text in `codePage`; invalid bytes become U+FFFD, never "".
 std::wstring ChunkText(std::string_view chunk, std::uint32_t codePage);

@@ -2,13 +2,11 @@
 
 #include "child_output.h"
 #include "install/child_command.h"
-#include "utils/exception.h"
 #include "utils/log.h"
 #include "utils/process.h"
 #include "utils/text.h"
 #include "utils/thread.h"
 
-#include <array>
 #include <cstdio>
 
 namespace {
@@ -69,25 +67,19 @@ void CInstaller::RunPackage() {
     // The program is the quoted path at the front of the command line.
     std::wstring program = PackageCommand;
     if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"') program = program.substr(1, program.size() - 2);
-    Utils::ConsoleProcess process;
-    try {
-        process.Start(CommandLine_, BuildChildArgv(program, std::wstring_view(CommandLine_).substr(PackageCommand.size())));
-    } catch (const Utils::Exception&) {
-        Callback(IST_CODE_FAIL, 2.0, L"");
-        return;
-    }
-
     int result = 0;
-    ReadChildOutput(process, [&](std::string_view chunk) {
+    const auto status = RunChild(program, CommandLine_, PackageCommand.size(), [&](std::string_view chunk) {
         result = Parse(ChunkText(chunk, CodePage_));
         return result == 0;
     });
-    const Utils::ConsoleProcess::Status status = process.Wait();
-    process.Close();
+    if (!status) {
+        Callback(IST_CODE_FAIL, 2.0, L"");
+        return;
+    }
     if (result != 0) return;
     // No state line: the outcome is the package's own end. A package killed by a
     // signal did not finish its work.
-    if (status.state == Utils::ConsoleProcess::State::Killed)
+    if (status->state == Utils::ConsoleProcess::State::Killed)
         Callback(IST_CODE_FAIL, 0.0, kPackageFailedText);
     else
         Callback(IST_CODE_SUCCESS, 1.0, L"");

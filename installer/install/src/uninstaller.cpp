@@ -2,7 +2,6 @@
 
 #include "child_output.h"
 #include "install/child_command.h"
-#include "utils/exception.h"
 #include "utils/paths.h"
 #include "utils/process.h"
 #include "utils/system.h"
@@ -51,23 +50,18 @@ void CUninstaller::RunUninstaller() {
         return;
     }
     Callback(UNIST_CODE_PROGRESS, 0.0, L"");
-    Utils::ConsoleProcess process;
-    try {
-        process.Start(CommandLine_, BuildChildArgv(UninstallerExe, std::wstring_view(CommandLine_).substr(UninstallerExe.size())));
-    } catch (const Utils::Exception&) {
-        Callback(UNIST_CODE_FAIL, 2.0, L"");
-        return;
-    }
     bool succeeded = true;
     // Unlike the package runner, reading goes on after a terminal line until the uninstaller ends.
-    ReadChildOutput(process, [&](std::string_view chunk) {
+    const auto status = RunChild(UninstallerExe, CommandLine_, UninstallerExe.size(), [&](std::string_view chunk) {
         if (Parse(ChunkText(chunk, CodePage_)) != 0) succeeded = false;
         return true;
     });
-    const Utils::ConsoleProcess::Status status = process.Wait();
-    process.Close();
+    if (!status) {
+        Callback(UNIST_CODE_FAIL, 2.0, L"");
+        return;
+    }
     if (!succeeded) return;
-    if (status.state == Utils::ConsoleProcess::State::Killed)
+    if (status->state == Utils::ConsoleProcess::State::Killed)
         Callback(UNIST_CODE_ERROR, 0.0, kUninstallFailedText);
     else
         Callback(UNIST_CODE_SUCCESS, 1.0, L"");
