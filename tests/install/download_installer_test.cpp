@@ -5,12 +5,15 @@
 #include "status_recorder.h"
 #include "utils/ini.h"
 #include "utils/paths.h"
+#include "utils/process.h"
 #include "utils/text.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -140,6 +143,26 @@ TEST_F(DownloadInstallerTest, PlantedWorkFolderIsNeverUsed) {
     EXPECT_EQ(recorder_.reports().back(), (Report{UNIST_CODE_FAIL, 1.0, L"可执行卸载文件不存在"}));
     EXPECT_FALSE(fs::exists(marker));
     EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST_F(DownloadInstallerTest, ForcedInstallWaitsForTheRunningProductWithoutBlockingStart) {
+    // A running program whose file name is the product's.
+    const fs::path product = sandbox_.root() / "bin/Lumivex.exe";
+    fs::create_directories(product.parent_path());
+    fs::copy_file("/bin/sleep", product);
+    Utils::ConsoleProcess running;
+    running.Start(Utils::WideFromPath(product) + L" 30", {Utils::WideFromPath(product), L"30"});
+    ASSERT_NE(Utils::FindProcessByName(L"Lumivex.exe"), 0u);
+
+    CDownloadInstaller driver(recorder_.callback(), DriverSettings{1, true, L""});
+    driver.SetInstallParams(url_, L"", PreviousUninstaller("echo State=Success\n"), InstallDir(), true, true, true, true, L"");
+    driver.Start();  // returns although the product still runs
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_TRUE(recorder_.reports().empty()) << "nothing is uninstalled while the product runs";
+    ::kill(running.ProcessId(), SIGKILL);
+    running.Wait();
+    ASSERT_TRUE(recorder_.waitFor({IST_CODE_SUCCESS, IST_CODE_FAIL, DL_CODE_FAIL, UNIST_CODE_FAIL, UNIST_CODE_ERROR}));
+    EXPECT_EQ(recorder_.codes().front(), UNIST_CODE_PROGRESS);
 }
 
 TEST_F(DownloadInstallerTest, RetryAfterAFailedDownloadDownloadsAgain) {
