@@ -1,6 +1,8 @@
 #include "download/mt_curl_downloader.h"
+#include "download/win_downloader.h"
 #include "download_test_support.h"
 #include "package_server/package_server.h"
+#include "package_server/tls_package_server.h"
 #include "testing/sandbox.h"
 #include "utils/paths.h"
 #include "utils/text.h"
@@ -8,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -293,6 +297,63 @@ TEST_F(MTCurlDownloaderTest, AMergeThatCannotBeRenamedIsAFailure) {
               (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
     EXPECT_EQ(recorder_.All().back().value, PART_MERGE_FAILED);
     EXPECT_FALSE(std::filesystem::exists(PartFile(0)));
+}
+
+TEST_F(MTCurlDownloaderTest, APartFileLongerThanItsRangeNeverBecomesThePackage) {
+    const std::string content = PackageBytes(2 * kMiB);
+    const std::string path = server_.AddPackage("package.exe", content);
+    server_.AddRule(Rule{"GET", path, 1, Fault{.closeAfterBytes = kMiB, .bytesPerSecond = 400000}});
+    server_.AddRule(Rule{"GET", path, 7, Fault{.status = 404}});
+    CMTCurlDownloader* target = nullptr;
+    CMTCurlDownloader downloader(
+        [&](int code, double value, const wchar_t* text) {
+            recorder_.Add(code, value, text);
+            if (code != DL_CODE_RETRY) return;
+            // The kept part file grows past its range before the restart.
+            std::ofstream(PartFile(0), std::ios::binary | std::ios::app) << PackageBytes(2 * kMiB);
+            target->Start();
+        },
+        Utils::Utf8ToWideLenient(server_.Url(path)).c_str(), Utils::WideFromPath(Destination()).c_str());
+    target = &downloader;
+    downloader.Start();
+    ASSERT_TRUE(recorder_.WaitForTerminalCodes(2));
+
+    EXPECT_EQ(recorder_.CodesWithoutProgress(),
+              (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+    EXPECT_EQ(recorder_.All().back().value, PART_MERGE_FAILED);
+    EXPECT_EQ(RangesRequested().size(), 8u) << "the overlong part counts as complete and is not fetched";
+    EXPECT_FALSE(std::filesystem::exists(Destination()));
+    EXPECT_FALSE(std::filesystem::exists(PartFile(0)));
+}
+
+TEST_F(MTCurlDownloaderTest, UntrustedCertificatesAreRefusedByTheTwoPartAndSystemDownloaders) {
+    const auto certificate = sandbox_.root() / "server.crt";
+    const auto key = sandbox_.root() / "server.key";
+    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
+                                " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key.string() + "' -out '" +
+                                certificate.string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    package_server::TlsPackageServer tlsServer(certificate, key);
+    ASSERT_TRUE(tlsServer.Start());
+    const std::wstring url = Utils::Utf8ToWideLenient(tlsServer.Url(tlsServer.AddPackage("secure.bin", PackageBytes(4096))));
+
+    StatusRecorder twoParts;
+    {
+        CMTCurlDownloader downloader(twoParts.Callback(), url.c_str(), Utils::WideFromPath(Destination()).c_str());
+        downloader.Start();
+        ASSERT_TRUE(twoParts.WaitForTerminalCodes(1));
+    }
+    EXPECT_EQ(twoParts.CodesWithoutProgress(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+
+    StatusRecorder system;
+    {
+        CWinDownloader downloader(system.Callback(), url.c_str(), Utils::WideFromPath(Destination()).c_str());
+        downloader.Start();
+        ASSERT_TRUE(system.WaitForTerminalCodes(1));
+    }
+    EXPECT_EQ(system.CodesWithoutProgress(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+    EXPECT_EQ(system.All().back().value, WIN_DL_DOWNLOAD_FAILURE);
+    EXPECT_FALSE(std::filesystem::exists(Destination()));
 }
 
 TEST_F(MTCurlDownloaderTest, DestroyingTheDownloaderMidRunStopsEveryThread) {
