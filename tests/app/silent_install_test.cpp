@@ -1,3 +1,4 @@
+#include "analytics_collector/collector_server.h"
 #include "package_server/package_server.h"
 #include "testing/sandbox.h"
 #include "utils/ini.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sstream>
 #include <sys/mount.h>
@@ -39,6 +41,9 @@ protected:
         std::vector<std::wstring> argv{Utils::Utf8ToWideLenient(QV_INSTALLER), L"-silent=true",
                                        L"-downloadurl=" + Utils::Utf8ToWideLenient(server_.Url(packagePath_)),
                                        L"-installdir=" + Utils::WideFromPath(folder())};
+        // Tracking goes to a collector stand-in, or is off: never to the default address.
+        if (std::none_of(options.begin(), options.end(), [](const std::string& o) { return o.starts_with("-analyticsurl="); }))
+            options.push_back("-isenableapptracking=false");
         for (const auto& option : options) argv.push_back(Utils::Utf8ToWideLenient(option));
         std::wstring commandLine;
         for (const auto& arg : argv) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
@@ -134,4 +139,34 @@ TEST_F(SilentInstallTest, LowDiskSpaceIsRefusedBeforeAnyDownload) {
     EXPECT_TRUE(server_.Requests().empty());
 }
 
+TEST_F(SilentInstallTest, TrackingSwitchedOffSendsNothing) {
+    analytics_collector::CollectorServer collector;
+    ASSERT_TRUE(collector.bound());
+    EXPECT_EQ(Install({"-analyticsurl=" + collector.Url(), "-isenableapptracking=false"}).exitCode, 0);
+    EXPECT_TRUE(collector.Requests().empty());
+    EXPECT_FALSE(fs::exists(sandbox_.stateHome() / "KVLocal"));
+}
+
+TEST_F(SilentInstallTest, SendsTheInstallEventsToTheCollector) {
+    analytics_collector::CollectorServer collector;
+    ASSERT_TRUE(collector.bound());
+    const RunResult run = Install({"-analyticsurl=" + collector.Url()});
+    ASSERT_EQ(run.exitCode, 0) << run.progress;
+    // Every event has reached the collector by the time the installer has exited.
+    std::vector<std::string> events;
+    for (const Json::Value& record : collector.Records()) {
+        const Json::Value& properties = record["properties"];
+        const std::string kind = record["event"].asString();
+        if (kind == "KvEventTask") events.push_back("task " + properties["kv_task_name"].asString());
+        else if (kind == "KvEventView") events.push_back("view " + properties["kv_name"].asString());
+        else events.push_back(kind);
+        EXPECT_EQ(properties["kvc_ab"].asString(), "IN") << kind;
+        EXPECT_EQ(properties["kv_app_platform"].asString(), "Linux") << kind;
+        EXPECT_EQ(properties["kv_app_id"].asString(), "Lumivex.downloader") << kind;
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{"view 安装中", "task 下载器启动", "task 开始下载大包", "task 大包下载完毕",
+                                                "task 安装成功"}));
+}
+
 }  // namespace
+

@@ -24,6 +24,18 @@ void BlockCloseRequests() {
     pthread_sigmask(SIG_BLOCK, &requests, nullptr);
 }
 
+karvo::tracking::TrackingSettings TrackingSettingsOf(const InstallerSettings& settings) {
+    karvo::tracking::TrackingSettings tracking;
+    tracking.enabled = settings.IsEnableAppTracking;
+    tracking.appId = settings.AppId;
+    tracking.dlAppNameSuffix = settings.DlAppNameSuffix;
+    tracking.appVersion = settings.AppVersion;
+    tracking.dlAppVersion = settings.DlAppVersion;
+    tracking.exeName = settings.ExeName;
+    tracking.analyticsUrl = settings.AnalyticsUrl;
+    return tracking;
+}
+
 Utils::CommandLineArgs ArgumentsOf(int argc, char** argv) {
     std::vector<std::wstring> tokens;
     for (int i = 0; i < argc; ++i) tokens.push_back(Utils::ToWide(argv[i], Utils::kCodePageAnsi));
@@ -48,7 +60,11 @@ int main(int argc, char** argv) {
             const Utils::CommandLineArgs args = ArgumentsOf(argc, argv);
             settings.ParseCommandLine(args);
             if (IsSilentRequested(args)) {
+                // Without a window there is no screen size to report.
+                if (settings.IsEnableAppTracking) karvo::tracking::StartTracking(TrackingSettingsOf(settings));
                 exitCode = RunSilentInstall(settings, args, stderr);
+                // Sends what the tracker still holds before the process ends.
+                if (settings.IsEnableAppTracking) karvo::tracking::StopTracking();
             } else {
                 std::fputs("This build installs unattended only: run it with -silent=true.\n", stderr);
                 exitCode = 2;
