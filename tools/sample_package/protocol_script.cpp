@@ -26,6 +26,14 @@ std::string FromHex(const std::string& hex) {
     return bytes;
 }
 
+// Dies by a signal even where a sanitizer runtime would catch SIGSEGV and exit normally.
+[[noreturn]] void Crash() {
+    std::signal(SIGSEGV, SIG_DFL);
+    std::raise(SIGSEGV);
+    ::kill(::getpid(), SIGKILL);
+    std::abort();
+}
+
 }  // namespace
 
 std::optional<int> RunScriptIfConfigured(int argc, char** argv) {
@@ -41,7 +49,7 @@ std::optional<int> RunScriptIfConfigured(int argc, char** argv) {
         else if (word == "raw") WriteAll(FromHex(rest));
         else if (word == "sleep") std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(rest.c_str())));
         else if (word == "args") for (int i = 1; i < argc; ++i) WriteAll(std::string("Arg=") + argv[i] + "\n");
-        else if (word == "crash") std::raise(SIGSEGV);
+        else if (word == "crash") Crash();
         else if (word == "exit") return std::atoi(rest.c_str());
     }
     return 0;

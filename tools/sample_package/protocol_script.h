@@ -6,7 +6,7 @@
 //   raw <hex>       writes the bytes given in hexadecimal (for invalid text)
 //   sleep <ms>      pauses
 //   args            writes each argument as "Arg=<argument>"
-//   crash           dies by SIGSEGV
+//   crash           dies by SIGSEGV (SIGKILL where SIGSEGV is caught)
 //   exit <code>     exits with <code>
 // The end of the file exits with 0.
 #pragma once

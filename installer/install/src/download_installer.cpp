@@ -82,13 +82,26 @@ CDownloadInstaller::~CDownloadInstaller() {
     WindowCallback = nullptr;
 }
 
+std::wstring CDownloadInstaller::CurrentPackagePath() const {
+    std::lock_guard lock(pathsMutex_);
+    return PackagePath;
+}
+
+std::wstring CDownloadInstaller::CurrentInstallDir() const {
+    std::lock_guard lock(pathsMutex_);
+    return InstallDir;
+}
+
 void CDownloadInstaller::SetInstallParams(std::wstring url, std::wstring /*existingInstallDir*/,
                                           std::wstring oldUninstallerPath, std::wstring installDir,
                                           bool createDesktopShortcut, bool createQuickStart, bool adminAct,
                                           bool authorizationAct, std::wstring insLang) {
     Url = std::move(url);
     OldUninstallerPath = std::move(oldUninstallerPath);
-    InstallDir = std::move(installDir);
+    {
+        std::lock_guard lock(pathsMutex_);
+        InstallDir = std::move(installDir);
+    }
     CreateDesktopShortcut = createDesktopShortcut;
     CreateQuickStart = createQuickStart;
     AdminAct = adminAct;
@@ -96,10 +109,13 @@ void CDownloadInstaller::SetInstallParams(std::wstring url, std::wstring /*exist
     InsLang = std::move(insLang);
 }
 
-std::wstring CDownloadInstaller::GetPackagePath() const { return InstallDir + L"/__Package_Lumivex.exe"; }
+std::wstring CDownloadInstaller::GetPackagePath() const { return CurrentInstallDir() + L"/__Package_Lumivex.exe"; }
 
 void CDownloadInstaller::Start() {
-    PackagePath = GetPackagePath();
+    {
+        std::lock_guard lock(pathsMutex_);
+        PackagePath = InstallDir + L"/__Package_Lumivex.exe";
+    }
     UTILS_LOG(L"DL_TYPE=%d\r\n", settings_.DownloadType);
     if (!downloader_) {
         downloader_ = CreateDownloader(settings_.DownloadType, [this](int code, double value, const wchar_t* text) {
@@ -178,11 +194,11 @@ void CDownloadInstaller::StartUninstall() {
 void CDownloadInstaller::OnDownloadStatus(int code) {
     switch (code) {
         case DL_CODE_START:
-            Utils::CreateDirectoryPath(InstallDir);
+            Utils::CreateDirectoryPath(CurrentInstallDir());
             break;
         case DL_CODE_SUCCESS:
             // Only a verified package becomes executable, and only for its owner.
-            ::chmod(Utils::PathFromWide(PackagePath).c_str(), 0700);
+            ::chmod(Utils::PathFromWide(CurrentPackagePath()).c_str(), 0700);
             installer_->Install();
             break;
         case DL_CODE_FAIL:
@@ -205,8 +221,9 @@ void CDownloadInstaller::OnUninstallStatus(int code) {
 }
 
 void CDownloadInstaller::CleanUpPackage() {
-    DeleteQuietly(PackagePath);
+    const std::wstring packagePath = CurrentPackagePath();
+    DeleteQuietly(packagePath);
     std::lock_guard lock(g_lastCleanedMutex);
     if (!g_lastCleanedPackage.empty()) DeleteQuietly(g_lastCleanedPackage);
-    g_lastCleanedPackage = PackagePath;
+    g_lastCleanedPackage = packagePath;
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class CInstaller;
@@ -51,6 +52,9 @@ private:
     void OnUninstallStatus(int code);
     void StartUninstall();
     void CleanUpPackage();
+    // Workers of a finished run may still read these while a retry's Start writes them.
+    std::wstring CurrentPackagePath() const;
+    std::wstring CurrentInstallDir() const;
 
     std::unique_ptr<CUninstaller> uninstaller_;
     std::unique_ptr<CDownloader> downloader_;
@@ -69,6 +73,7 @@ private:
 
     // The wait for a running product happens here, off the caller's thread.
     std::unique_ptr<Utils::Thread> productWait_;
+    mutable std::mutex pathsMutex_;  // guards InstallDir and PackagePath
     std::atomic<bool> stopping_{false};
 };
 
