@@ -168,5 +168,25 @@ TEST_F(SilentInstallTest, SendsTheInstallEventsToTheCollector) {
                                                 "task 安装成功"}));
 }
 
+TEST(CrashReportingTest, CrashIsReportedAndTheProcessStillDiesBySigsegv) {
+    UserSandbox sandbox;
+    analytics_collector::CollectorServer collector;
+    ASSERT_TRUE(collector.bound());
+    Utils::ConsoleProcess process;
+    const std::wstring program = Utils::Utf8ToWideLenient(QV_CRASH_PROGRAM);
+    const std::wstring url = Utils::Utf8ToWideLenient(collector.Url());
+    process.Start(program + L" " + url, {program, url});
+    const auto status = process.Wait();
+    EXPECT_EQ(status.state, Utils::ConsoleProcess::State::Killed);
+    EXPECT_EQ(status.signal, SIGSEGV);
+    std::vector<std::string> events;
+    for (const Json::Value& record : collector.Records()) {
+        const std::string kind = record["event"].asString();
+        events.push_back(kind == "KvEventTask" ? "task " + record["properties"]["kv_task_name"].asString() : kind);
+    }
+    EXPECT_NE(std::find(events.begin(), events.end(), "task 崩溃退出"), events.end());
+    EXPECT_NE(std::find(events.begin(), events.end(), "AppCrashed"), events.end()) << ::testing::PrintToString(events);
+}
+
 }  // namespace
 

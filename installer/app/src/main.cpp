@@ -1,4 +1,5 @@
 // quorvane-setup: the online installer's entry point.
+#include "installer_app/crash_reporting.h"
 #include "installer_app/installer_settings.h"
 #include "installer_app/silent_install.h"
 #include "tracker/reporting.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     Utils::InitProcessLocale();
     BlockCloseRequests();
     InstallerSettings& settings = InstallerSettings::Instance();
+    const CrashReporting crashReporting([&settings] { ReportInstallerCrash(settings.IsEnableAppTracking); });
     if (curl_global_init(CURL_GLOBAL_ALL) != 0) {
         settings.IsCurlReady = false;
         karvo::tracking::ReportTaskEvent(L"libcurl初始化失败", L"", 0.0f, {});
