@@ -1,7 +1,7 @@
 # make deps   install the Debian packages the project needs (idempotent)
 # make build  configure and build into build/ (programs in build/bin/)
 # make test   deps + build + the whole test suite in private namespaces
-# make demo   the whole install flow against local stand-in servers
+# make demo   the whole install flow against local stand-in servers (throw-away home)
 # make bench  the benchmarks (see bench/)
 
 BUILD_DIR ?= build
@@ -26,9 +26,7 @@ test: build
 	tests/scripts/isolated.sh ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 demo: build
-	@echo "make demo will build the sample package, start the local package server and" >&2
-	@echo "collector, and run the installer against them. It is not available yet." >&2
-	@exit 1
+	tools/demo/run.sh $(BUILD_DIR)
 
 bench: build
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD_DIR); else echo "no benchmarks yet" >&2; exit 1; fi
