@@ -11,12 +11,13 @@
 #include <filesystem>
 #include <thread>
 
-// GLib, GIO, libsoup and libproxy are not built with ThreadSanitizer: the
-// proxy resolver and GIO's worker threads synchronise through locks it cannot
-// see. Only ThreadSanitizer builds ever call this.
+// GLib, GIO, libsoup, libproxy and the TLS module are not built with
+// ThreadSanitizer: the proxy resolver, GIO's worker threads and the TLS
+// handshake thread synchronise through locks it cannot see. Only
+// ThreadSanitizer builds ever call this.
 extern "C" const char* __tsan_default_suppressions() {
     return "race:libglib-2.0.so\nrace:libgio-2.0.so\nrace:libgobject-2.0.so\nrace:libsoup-3.0.so\n"
-           "race:libproxy.so\n";
+           "race:libproxy.so\nrace:libgiognutls.so\nrace:libgnutls.so\n";
 }
 
 namespace {
