@@ -68,7 +68,7 @@ protected:
 };
 
 TEST_F(DownloadInstallerTest, DownloadsInstallsAndRemovesThePackage) {
-    for (std::int32_t downloadType : {0, 1, 7}) {
+    for (std::int32_t downloadType : {0, 1, 7, 2, 3}) {
         SCOPED_TRACE(downloadType);
         recorder_.clear();
         const std::wstring dir = InstallDir(("type " + std::to_string(downloadType) + "/Lumivex").c_str());
@@ -166,21 +166,26 @@ TEST_F(DownloadInstallerTest, ForcedInstallWaitsForTheRunningProductWithoutBlock
 }
 
 TEST_F(DownloadInstallerTest, RetryAfterAFailedDownloadDownloadsAgain) {
-    server_.AddRule({"", "", -1, package_server::Fault{404}});
-    auto driver = MakeDriver();
-    const std::wstring dir = InstallDir();
-    driver->SetInstallParams(url_, L"", L"", dir, true, true, true, true, L"");
-    driver->Start();
-    ASSERT_TRUE(recorder_.waitFor({DL_CODE_FAIL, IST_CODE_SUCCESS}));
-    EXPECT_EQ(recorder_.codes().back(), DL_CODE_FAIL);
-    EXPECT_FALSE(fs::exists(Utils::PathFromWide(driver->GetPackagePath())));
-    server_.ClearRules();
-    recorder_.clear();
-    driver->Start();
-    ASSERT_TRUE(recorder_.waitFor({DL_CODE_FAIL, IST_CODE_SUCCESS}));
-    driver.reset();
-    EXPECT_EQ(recorder_.codes().back(), IST_CODE_SUCCESS);
-    EXPECT_EQ(ReadFile(Utils::PathFromWide(dir) / "Lumivex.exe"), "product");
+    for (std::int32_t downloadType : {1, 2, 3}) {
+        SCOPED_TRACE(downloadType);
+        recorder_.clear();
+        server_.ClearRules();
+        server_.AddRule({"", "", -1, package_server::Fault{404}});
+        auto driver = MakeDriver(downloadType);
+        const std::wstring dir = InstallDir(("retry " + std::to_string(downloadType) + "/Lumivex").c_str());
+        driver->SetInstallParams(url_, L"", L"", dir, true, true, true, true, L"");
+        driver->Start();
+        ASSERT_TRUE(recorder_.waitFor({DL_CODE_FAIL, IST_CODE_SUCCESS}));
+        EXPECT_EQ(recorder_.codes().back(), DL_CODE_FAIL);
+        EXPECT_FALSE(fs::exists(Utils::PathFromWide(driver->GetPackagePath())));
+        server_.ClearRules();
+        recorder_.clear();
+        driver->Start();  // the same driver, and with it the same downloader
+        ASSERT_TRUE(recorder_.waitFor({DL_CODE_FAIL, IST_CODE_SUCCESS}));
+        driver.reset();
+        EXPECT_EQ(recorder_.codes().back(), IST_CODE_SUCCESS);
+        EXPECT_EQ(ReadFile(Utils::PathFromWide(dir) / "Lumivex.exe"), "product");
+    }
 }
 
 }  // namespace

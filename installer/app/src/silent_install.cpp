@@ -157,7 +157,7 @@ private:
     int Install() {
         state_.SetRecordedInstallPath(folder_);
         auto driver = std::make_unique<CDownloadInstaller>(
-            queue_.Callback(), DriverSettings{settings_.DownloadType, settings_.IsInsNew, settings_.InstCmd});
+            queue_.Callback(), DriverSettings{settings_.DownloadType, settings_.IsInsNew, settings_.InstCmd, settings_.IsCurlReady});
         driver->SetInstallParams(settings_.DownloadUrl, state_.ExistingInstallPath, state_.UninstallerFor(folder_), folder_,
                                 !args_.Has(L"-dsc") || args_.GetBool(L"-dsc"), !args_.Has(L"-ssc") || args_.GetBool(L"-ssc"),
                                 state_.AdminAct, state_.AuthorizationAct, L"");

@@ -51,10 +51,10 @@ std::wstring CopyUninstaller(const std::wstring& source) {
 }  // namespace
 
 std::unique_ptr<CDownloader> CreateDownloader(std::int32_t downloadType, StatusCallback callback, const std::wstring& url,
-                                              const std::wstring& path) {
+                                              const std::wstring& path, bool isCurlReady) {
     switch (downloadType) {
         case 2: return std::make_unique<CWinDownloader>(std::move(callback), url.c_str(), path.c_str());
-        case 3: return std::make_unique<CMTCurlDownloader>(std::move(callback), url.c_str(), path.c_str());
+        case 3: return std::make_unique<CMTCurlDownloader>(std::move(callback), url.c_str(), path.c_str(), isCurlReady);
         default: return std::make_unique<CCurlDownloader>(std::move(callback), url.c_str(), path.c_str());
     }
 }
@@ -130,7 +130,7 @@ void CDownloadInstaller::Start() {
             }
             OnDownloadStatus(code);
             if (code == DL_CODE_SUCCESS) UTILS_LOG(L"DL_CODE_SUCCESS\r\n");
-        }, Url, PackagePath);
+        }, Url, PackagePath, settings_.IsCurlReady);
     }
     if (!installer_) {
         installer_ = std::make_unique<CInstaller>([this](int code, double value, const wchar_t* text) {

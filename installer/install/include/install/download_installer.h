@@ -20,6 +20,7 @@ struct DriverSettings {
     std::int32_t DownloadType = 1;  // 2 system downloader, 3 two-part downloader, else single stream
     bool IsInsNew = false;          // wait for a running product before uninstalling
     std::wstring InstCmd;           // appended to the package's command line
+    bool IsCurlReady = true;        // false when libcurl's global initialisation failed
 };
 
 class CDownloadInstaller {
@@ -79,4 +80,4 @@ private:
 
 // Creates the downloader that `downloadType` selects.
 std::unique_ptr<CDownloader> CreateDownloader(std::int32_t downloadType, StatusCallback callback, const std::wstring& url,
-                                              const std::wstring& path);
+                                              const std::wstring& path, bool isCurlReady = true);
