@@ -44,11 +44,6 @@ Options ParseOptions(int argc, char** argv) {
     return options;
 }
 
-void Say(const std::string& line) {
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
 bool WriteFile(const fs::path& path, const unsigned char* data, std::size_t size, bool executable) {
     const fs::path temporary = fs::path(path).concat(".part");
     {

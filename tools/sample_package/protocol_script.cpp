@@ -36,6 +36,8 @@ std::string FromHex(const std::string& hex) {
 
 }  // namespace
 
+void Say(const std::string& line) { WriteAll(line + "\n"); }
+
 std::optional<int> RunScriptIfConfigured(int argc, char** argv) {
     const char* scriptPath = std::getenv("QUORVANE_SAMPLE_SCRIPT");
     if (!scriptPath || !*scriptPath) return std::nullopt;

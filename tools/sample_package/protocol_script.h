@@ -12,6 +12,10 @@
 #pragma once
 
 #include <optional>
+#include <string>
+
+// Writes one protocol line to standard output at once, so the installer reads it as it happens.
+void Say(const std::string& line);
 
 // Runs the script when one is configured; nullopt when none is, so the program does its real work.
 std::optional<int> RunScriptIfConfigured(int argc, char** argv);

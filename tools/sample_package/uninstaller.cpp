@@ -13,11 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Say(const std::string& line) {
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
 // The product's files; set.ini and the folder itself go when nothing else is left.
 constexpr const char* kProductFiles[] = {"Lumivex.exe", "samples.bin", "config.ini", "last-run.txt", "uninst.ep", "set.ini"};
 
